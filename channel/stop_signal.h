@@ -25,8 +25,8 @@ public:
 
     // Runs `update` under the signal's lock, then wakes the waiters: the way another thread makes
     // the condition of a WaitUntil true.
-    template <class Update>
-    void Update(Update&& update) {
+    template <class Fn>
+    void Update(Fn&& update) {
         {
             std::lock_guard lock(m_mutex);
             update();

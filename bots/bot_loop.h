@@ -1,0 +1,48 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+#include "bots/bitboard_position.h"
+
+// The main loop shared by the sample bots: reads the moderator's lines from the bot's standard
+// input, runs them through a ProtocolSession and writes what the session asks for, one line per
+// write(2), so that the moderator's reader (which replaces the bot's last output with every chunk
+// it reads) always finds the move whole and last.
+//
+// Single-threaded: construct and run it on the bot's main thread.
+class BotLoop {
+public:
+    // A move and, for --verbose, a note on how it was found (without the leading "?").
+    struct Choice {
+        int column = 0;
+        std::string note;
+    };
+    // Picks a legal column of the position (the bot's side to move). Called only when the
+    // position has a free column.
+    using Chooser = std::function<Choice(const BitboardPosition&)>;
+
+    // The pause between a "?" note and the move that follows it. The moderator looks at a bot's
+    // output every 100 ms and keeps only the latest chunk, and a chunk that begins with "?" is
+    // ignored whole, so the note must have been read on its own before the move is written.
+    static constexpr std::chrono::milliseconds kNoteGap{250};
+
+    // `verbose`: write each move's note as a "?" line before the move.
+    BotLoop(Chooser chooser, bool verbose);
+
+    // Writes "p", then answers each line of `in` until it ends or a write to `outFd` fails (the
+    // moderator has gone); both end the bot quietly. Ignores SIGPIPE for the whole process, so a
+    // failed write is an error code rather than a signal. Returns the exit status: 0.
+    int Run(std::istream& in, int outFd);
+
+private:
+    static int FirstFreeFromCentre(const BitboardPosition& position);
+    // One write(2) of `text` plus a line end. False when the reader has gone.
+    static bool WriteLine(int fd, std::string_view text);
+
+    Chooser m_chooser;
+    bool m_verbose;
+};

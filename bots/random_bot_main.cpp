@@ -1,0 +1,60 @@
+// fourfall-random-bot: plays a random legal column. Usage:
+//   fourfall-random-bot [--seed N] [--verbose]
+// --seed N makes its games repeatable; --verbose writes a "?" line before every move.
+
+#include "bots/bot_loop.h"
+
+#include <charconv>
+#include <cstdint>
+#include <iostream>
+#include <random>
+#include <string_view>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+int Usage() {
+    std::cerr << "usage: fourfall-random-bot [--seed N] [--verbose]\n";
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool verbose = false;
+    std::uint64_t seed = std::random_device{}();
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--verbose") {
+            verbose = true;
+        } else if (arg == "--seed" && i + 1 < argc) {
+            const std::string_view value = argv[++i];
+            const auto [end, error] =
+                std::from_chars(value.data(), value.data() + value.size(), seed);
+            if (error != std::errc() || end != value.data() + value.size()) {
+                return Usage();
+            }
+        } else {
+            return Usage();
+        }
+    }
+
+    std::mt19937_64 generator(seed);
+    BotLoop loop(
+        [&generator](const BitboardPosition& position) {
+            std::vector<int> free;
+            for (int column = 1; column <= BitboardPosition::kColumns; ++column) {
+                if (position.CanPlay(column)) {
+                    free.push_back(column);
+                }
+            }
+            std::uniform_int_distribution<std::size_t> pick(0, free.size() - 1);
+            const int column = free[pick(generator)];
+            return BotLoop::Choice{
+                column, "random pick among " + std::to_string(free.size()) + " free columns"};
+        },
+        verbose);
+    return loop.Run(std::cin, STDOUT_FILENO);
+}

@@ -1,0 +1,173 @@
+#pragma once
+
+#include "channel/stop_signal.h"
+
+#include <sys/types.h>
+
+#include <memory>
+#include <mutex>
+#include <thread>
+
+// One bot process with its standard streams on pipes, and the only path by which the moderator
+// talks to it. Open starts the bot; a reader thread of the channel forwards whatever the bot writes
+// to its standard output or standard error (one pipe, in the order written) to WriteStdOut, in
+// chunks of at most 255 bytes; Printf writes to the bot's standard input. The channel reports its
+// own failures as text through WriteStdError. Both sinks discard their text here; subclasses give
+// them a meaning.
+//
+// The bot runs in a session of its own with the moderator's environment and working directory and
+// inherits no descriptor but its three standard streams. The channel never kills or signals a bot:
+// Close only closes the pipes, and every bot that ends is reaped by the process-wide reaper.
+//
+// Threads: the owner's thread runs the constructor, Open, Printf, Close and the destructor. Each
+// open channel has one reader thread, which runs the sinks and ends with its own Close. Close may
+// run on both at once. A reader gets duplicates of the descriptors it uses, so the owner can close
+// the channel's own descriptors at any time without the reader ever reading a reused number.
+//
+// A subclass that overrides the sinks must call CloseQuietly() in its destructor, before its own
+// members go: by the time this class's destructor runs, the reader must no longer be able to call
+// into the subclass.
+class CPlayerChannel {
+public:
+    // The fields' values at one moment, read together; for tests and diagnostics.
+    struct FieldState {
+        bool hasThread;
+        int stopEvent;
+        std::thread::id threadId;
+        unsigned pollMs;
+        int childStdin;
+        int childStdout;
+        int process;
+        pid_t pid;
+
+        // Every handle none and no reader: the Closed state.
+        bool IsClosed() const {
+            return !hasThread && stopEvent < 0 && threadId == std::thread::id() && childStdin < 0 &&
+                   childStdout < 0 && process < 0 && pid == 0;
+        }
+        // Every handle valid and a reader named: the Open state.
+        bool IsOpen() const {
+            return hasThread && stopEvent >= 0 && threadId != std::thread::id() &&
+                   childStdin >= 0 && childStdout >= 0 && process >= 0 && pid > 0;
+        }
+    };
+
+    // How long Close waits for the reader to end before abandoning it.
+    static constexpr unsigned kCloseWaitMs = 5000;
+    // The bytes of one chunk at most; the reader's buffer has one more for the NUL.
+    static constexpr int kChunkBytes = 255;
+
+    // The reader's poll interval when none is given: the window's timing.
+    static constexpr unsigned kDefaultPollMs = 100;
+
+    // Closed; starts nothing. `pollMs` is the timeout of each wait of the reader, fixed for the
+    // channel's life: the window keeps kDefaultPollMs, while a headless runner may pass a few
+    // milliseconds so that games between fast bots are not paced by the poll. A value of 0 is
+    // taken as 1, so that the reader never spins. Owner's thread.
+    explicit CPlayerChannel(unsigned pollMs = kDefaultPollMs);
+    // Closes the channel, discarding whatever that reports. Owner's thread.
+    virtual ~CPlayerChannel();
+
+    CPlayerChannel(const CPlayerChannel&) = delete;
+    CPlayerChannel& operator=(const CPlayerChannel&) = delete;
+
+protected:
+    // Receives each chunk of the bot's output (NUL-terminated: a chunk that holds a NUL byte ends
+    // there) and "\r\nPlayer Quit\r\n" when the bot's side of the output pipe has closed. Reader
+    // thread; also the owner's thread when a subclass's error sink passes text on to it.
+    virtual void WriteStdOut(const char* text);
+    // Receives the channel's own error messages. Reader thread (read errors) or owner's thread
+    // (failures of Open and Close).
+    virtual void WriteStdError(const char* text);
+
+public:
+    // Stops the reader and closes every descriptor; the bot is left running and sees end of file
+    // on its standard input. Does nothing on a closed channel. On the owner's thread it first
+    // requests the reader's stop signal and then wakes the reader, and waits for it for at most
+    // kCloseWaitMs; a reader still running then is abandoned (it touches the channel no more) and
+    // "The redir thread is dead\r\n" goes to WriteStdError. On the reader thread (the reader's last
+    // step, or a sink) it does not wait for itself, and the reader then ends without delivering
+    // anything more. Subclasses do not override it. Owner's thread or reader thread.
+    virtual void Close() final;
+
+    // Starts the bot named by `commandLine` (split into words as a POSIX shell would, without
+    // running one; a program name without a slash is searched for in PATH) and its reader, after
+    // closing the channel to any previous bot. Returns 1 on success. On failure returns 0, reports
+    // "Couldn't load file\r\n" through WriteStdError, leaves the channel Closed, and leaves in
+    // errno the error of the step that failed (EINVAL: a quote not closed; ENOENT: an empty command
+    // line or a missing program). A bot started before a later step failed runs on without pipes.
+    // Owner's thread.
+    int Open(const char* commandLine);
+
+    // Formats printf-style into one string and writes it to the bot's standard input in a single
+    // write(2). Returns 1 when the whole text was written, 0 when the channel is closed (nothing
+    // is formatted then) or the write failed, as it does once the bot has gone: the channel ignores
+    // SIGPIPE process-wide, so that write fails instead of killing the moderator. Blocks while the
+    // pipe is full. Owner's thread.
+    int Printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+    // The fields, read together. Any thread.
+    FieldState Fields() const;
+
+protected:
+    // The stop signal the calling thread must pass on to anything it waits for on another
+    // thread's behalf: on this channel's reader thread the reader's own signal (a fresh one per
+    // Open, requested as the first act of a Close on the owner's thread); on any other thread
+    // null, since the owner never abandons what it waits for. Any thread.
+    std::shared_ptr<StopSignal> ReaderStopSignal() const;
+
+    // Close for destructors: closes as Close does but discards what that would report. Owner's
+    // thread.
+    void CloseQuietly();
+
+private:
+    struct ReaderState;
+
+    // Starts the child with the given descriptors as its standard output, input and error, keeps
+    // its pidfd in m_process and its pid in m_pid, and hands it to the reaper. Returns 1, or 0
+    // with errno set. Owner's thread, inside Open.
+    int LaunchChild(const char* commandLine, int stdOut, int stdIn, int stdErr);
+    // Starts the reader thread on duplicates of the channel's descriptors. Returns 1, or 0 with
+    // errno set. Owner's thread, inside Open.
+    int StartReader();
+    // Forwards everything the pipe holds. Static, like Deliver, so that a reader touches its
+    // channel only through the sink calls that Deliver guards. Returns 1 when all was forwarded and
+    // the pipe is still open, 0 when the bot's side of the pipe is closed ("\r\nPlayer Quit\r\n"
+    // has been forwarded), -1 on any other failure ("Read stdout pipe error\r\n" has been
+    // reported), or kStopped when a stop was requested or the channel was closed from a sink.
+    // Reader thread.
+    static int ReadAvailable(ReaderState& reader);
+    // Hands one text to a sink unless the reader is to stop; false when the reader is to stop
+    // (before or after the call). Reader thread.
+    static bool Deliver(ReaderState& reader, bool toError, const char* text);
+    // The reader thread's procedure. Reader thread.
+    static void ReaderThread(std::shared_ptr<ReaderState> reader);
+    // Close, reporting an overdue reader only if `report`. Owner's thread or reader thread.
+    void CloseImpl(bool report);
+    // The part of Close that the reader runs for itself. Reader thread.
+    void CloseOnReaderThread(ReaderState& reader);
+    // Closes every descriptor field and sets the fields to their Closed values. m_mutex held.
+    void CloseFieldsLocked();
+
+    static constexpr int kStopped = 2;
+
+    // Guards every field below. Never held while a sink runs or while waiting for the reader.
+    mutable std::mutex m_mutex;
+
+    std::thread m_thread;
+    // An eventfd; the reader polls it beside the pidfd, and a Close writes it. -1 when none.
+    int m_stopEvent = -1;
+    std::thread::id m_threadId;
+    const unsigned m_pollMs;
+    int m_childStdin = -1;
+    int m_childStdout = -1;
+    // A pidfd of the child; -1 when none.
+    int m_process = -1;
+    pid_t m_pid = 0;
+
+    // What the current reader owns, shared with it; null when there is no reader.
+    std::shared_ptr<ReaderState> m_reader;
+
+    // The reader whose thread this is; null on any other thread.
+    static thread_local ReaderState* t_reader;
+};
