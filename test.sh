@@ -37,6 +37,7 @@ if [ "$full" -eq 1 ]; then
     TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
         build_and_test build-tsan -DFOURFALL_SANITIZE=thread -DFOURFALL_WITH_QT=OFF
     ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
+    LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
     UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
         build_and_test build-asan -DFOURFALL_SANITIZE=address,undefined
 fi

@@ -135,8 +135,9 @@ def main():
         env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
         screen = Screen(args.probe, env)
         workdir = tempfile.mkdtemp(prefix="fourfall-e2e-")
+        errors = open(os.path.join(workdir, "moderator.err"), "w+b")
         moderator = subprocess.Popen([args.moderator], cwd=workdir, env=env,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                     stdout=subprocess.DEVNULL, stderr=errors)
         wid = xdotool(env, "search", "--sync", "--onlyvisible", "--name",
                       "^Fourfall Moderator$").split()[0]
         geometry = dict(line.split("=", 1) for line in
@@ -186,6 +187,9 @@ def main():
         try:
             code = moderator.wait(timeout=15)
             check(code == 0, "the program ends with status 0 after Quit (got %s)" % code)
+            if code != 0:
+                errors.seek(0)
+                sys.stdout.write(errors.read().decode(errors="replace")[-6000:])
         except subprocess.TimeoutExpired:
             check(False, "the program ends after Quit")
 

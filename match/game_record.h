@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// What one game of a match came to: the record the referee returns, the runner prints a line of
+// and writes to the log. Plain data; any thread that owns it.
+struct GameRecord {
+    enum class Outcome {
+        Player1Wins,
+        Player2Wins,
+        Draw,
+    };
+
+    // 1, 2, ...
+    int number = 0;
+    // The slot that moved (or was to move) first: 1 or 2.
+    int firstMover = 1;
+    // The legal moves played, in order, as column digits "1".."7".
+    std::string moves;
+    // Milliseconds from the referee's message that gave the turn to the arrival of each of
+    // `moves`; as many entries as moves.
+    std::vector<long long> moveMs;
+    Outcome outcome = Outcome::Draw;
+    // Why the game ended, in words: "player 2 made an illegal move: 8", "the board is full", ...
+    std::string reason;
+    // The slots whose bot was started again (it had ended) before this game, ascending.
+    std::vector<int> restarted;
+
+    // "1-0", "0-1" or "1/2-1/2": player 1's score, then player 2's.
+    std::string ResultText() const;
+
+    // The record as one line of JSON without a line end:
+    // {"game":3,"first":1,"moves":"4455","result":"1-0","reason":"...","move_ms":[0,1,0,0],
+    //  "restarted":[]}
+    std::string ToJson() const;
+
+    // A string as a JSON string literal, quotes included: ", \ and control characters escaped,
+    // other bytes passed as they are.
+    static std::string JsonString(const std::string& text);
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The command line of fourfall-match:
+//   fourfall-match [options] COMMAND1 COMMAND2
+// Options may come before, between or after the two commands; "--name value" and "--name=value"
+// both work, and "--" ends the options.
+//
+// Plain data and pure functions; any thread.
+struct MatchOptions {
+    // The two bots' command lines, player 1 first, each split later as the window splits them.
+    std::array<std::string, 2> commands;
+    int games = 10;
+    std::chrono::milliseconds moveTime{5000};
+    std::chrono::milliseconds startTime{10000};
+    bool quiet = false;
+    // Empty: no log.
+    std::string logPath;
+    // --help was given: print the usage and stop (the other fields are not filled in).
+    bool help = false;
+
+    static constexpr int kMaxGames = 1000000;
+
+    // Reads the arguments after the program name. On success returns the options; otherwise
+    // leaves a one-line message (without a line end) in `error` and returns nothing.
+    static std::optional<MatchOptions> Parse(const std::vector<std::string>& args,
+                                             std::string& error);
+
+    // The usage text, several lines, each ending in "\n".
+    static std::string Usage();
+
+    // A time limit as given on the command line: seconds ("5", "0.25", "5s") or milliseconds
+    // ("250ms"), more than 0 and at most a day, in whole milliseconds (rounded). Nothing for
+    // anything else.
+    static std::optional<std::chrono::milliseconds> ParseDuration(std::string_view text);
+
+    // A duration for messages: "5 s", "250 ms", "1.5 s".
+    static std::string DurationText(std::chrono::milliseconds duration);
+};

@@ -1,0 +1,478 @@
+#include "match/match_referee.h"
+
+#include "match/match_options.h"
+#include "match/process_group.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <thread>
+#include <utility>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// How often the referee looks at the channels while no event comes: a bot whose output is held
+// open by a process it started ends without a "Player Quit", and only its channel's closing tells.
+constexpr auto kClosureCheck = 20ms;
+// How long a Quit event may take to be followed by the channel's closing: the reader closes the
+// channel right after delivering it, so anything longer means the bot printed the text itself.
+constexpr auto kQuitConfirm = 1s;
+
+int Other(int player) {
+    return 3 - player;
+}
+
+std::string PlayerName(int player) {
+    return "player " + std::to_string(player);
+}
+
+// A move's character for a message: printable characters as they are, the others (the blank
+// included) as \xHH, an empty move as "(empty line)".
+std::string DescribeMove(const std::string& move) {
+    if (move.empty()) {
+        return "(empty line)";
+    }
+    const auto byte = static_cast<unsigned char>(move[0]);
+    if (byte > 0x20 && byte < 0x7f) {
+        return move;
+    }
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+    return escaped;
+}
+
+long long RoundedMs(MatchReferee::Clock::duration duration) {
+    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(duration).count();
+    return std::max(0LL, static_cast<long long>((us + 500) / 1000));
+}
+
+}  // namespace
+
+struct MatchReferee::Bot {
+    std::unique_ptr<MatchPlayerChannel> channel;
+    // The current copy's pid, which is also its process group id; 0 when none was started.
+    pid_t pid = 0;
+    // The current copy has ended, or could not be started: it is started again before the next
+    // game.
+    bool ended = false;
+    Clock::time_point startedAt{};
+    // Set when the referee saw the current copy's channel closed: the queue's last sequence number
+    // then, and the time.
+    std::optional<std::uint64_t> closedAfter;
+    Clock::time_point closedAt{};
+    // Readiness: lines with a sequence number above readyAfter count, and ready says whether the
+    // latest of them (not beginning with "?") began with "p".
+    std::uint64_t readyAfter = 0;
+    bool ready = false;
+};
+
+struct MatchReferee::Forfeits {
+    // Index 0 and 1 for slots 1 and 2; empty when that bot did not forfeit.
+    std::array<std::string, 2> reasons;
+
+    void Set(int player, std::string reason) { reasons[player - 1] = std::move(reason); }
+    bool Any() const { return !reasons[0].empty() || !reasons[1].empty(); }
+};
+
+MatchReferee::MatchReferee(Settings settings) : m_settings(std::move(settings)) {
+    for (int player = 1; player <= 2; ++player) {
+        m_bots[player - 1] = std::make_unique<Bot>();
+        m_bots[player - 1]->channel =
+            std::make_unique<MatchPlayerChannel>(m_queue, player, m_settings.pollMs);
+    }
+}
+
+MatchReferee::~MatchReferee() {
+    EndBots();
+}
+
+MatchReferee::Bot& MatchReferee::BotAt(int player) {
+    return *m_bots[player - 1];
+}
+
+std::array<pid_t, 2> MatchReferee::BotPids() const {
+    return {m_bots[0]->pid, m_bots[1]->pid};
+}
+
+void MatchReferee::Interrupt(int signal) {
+    m_queue.Interrupt(signal);
+}
+
+bool MatchReferee::StartBot(int player) {
+    Bot& bot = BotAt(player);
+    // A copy that closed its output may still run, and what it started may hold on: it is dead to
+    // the match, so its group goes before the new copy comes.
+    if (bot.pid > 0) {
+        bot.channel->Close();
+        if (ProcessGroup::Exists(bot.pid)) {
+            ProcessGroup::Kill(bot.pid);
+            ProcessGroup::WaitGone({bot.pid}, m_settings.grace);
+        }
+        bot.pid = 0;
+    }
+    const bool started = bot.channel->Start(m_settings.commands[player - 1]) == 1;
+    const int error = errno;
+    bot.pid = started ? bot.channel->Fields().pid : 0;
+    bot.ended = !started;
+    bot.closedAfter.reset();
+    bot.startedAt = Clock::now();
+    bot.ready = false;
+    bot.readyAfter = 0;
+    errno = error;
+    return started;
+}
+
+int MatchReferee::StartBots() {
+    for (int player = 1; player <= 2; ++player) {
+        if (!StartBot(player)) {
+            return player;
+        }
+    }
+    m_resetAt = Clock::now();
+    return 0;
+}
+
+void MatchReferee::EndBots() {
+    std::vector<pid_t> groups;
+    for (int player = 1; player <= 2; ++player) {
+        Bot& bot = BotAt(player);
+        bot.channel->Close();
+        if (bot.pid > 0) {
+            groups.push_back(bot.pid);
+        }
+        bot.pid = 0;
+        bot.ended = true;
+    }
+    groups = ProcessGroup::WaitGone(std::move(groups), m_settings.grace);
+    for (const pid_t group : groups) {
+        ProcessGroup::Kill(group);
+    }
+    ProcessGroup::WaitGone(std::move(groups), m_settings.grace);
+}
+
+std::uint64_t MatchReferee::Send(int player, const std::string& text) {
+    const std::uint64_t before = m_queue.LastSequence();
+    // A bot that has gone fails the write; its end reaches the referee through its channel.
+    BotAt(player).channel->Printf("%s\r\n", text.c_str());
+    return before;
+}
+
+MatchEvent MatchReferee::EndBotCopy(int player, Clock::time_point at) {
+    Bot& bot = BotAt(player);
+    bot.ended = true;
+    bot.closedAfter.reset();
+    MatchEvent event;
+    event.kind = MatchEvent::Kind::Ended;
+    event.player = player;
+    event.generation = bot.channel->Generation();
+    event.at = at;
+    return event;
+}
+
+bool MatchReferee::NoteClosedChannels() {
+    bool noted = false;
+    for (int player = 1; player <= 2; ++player) {
+        Bot& bot = BotAt(player);
+        if (!bot.ended && !bot.closedAfter && bot.channel->Fields().IsClosed()) {
+            // Everything the reader pushed, it pushed before it closed the channel.
+            bot.closedAfter = m_queue.LastSequence();
+            bot.closedAt = Clock::now();
+            noted = true;
+        }
+    }
+    return noted;
+}
+
+std::optional<MatchEvent> MatchReferee::NextEvent(Clock::time_point deadline) {
+    for (;;) {
+        // A bot whose channel closed has ended once all it wrote before has been handled.
+        if (m_pending.empty()) {
+            for (int player = 1; player <= 2; ++player) {
+                const Bot& bot = BotAt(player);
+                if (!bot.ended && bot.closedAfter && m_handled >= *bot.closedAfter) {
+                    if (bot.closedAt > deadline) {
+                        return std::nullopt;
+                    }
+                    return EndBotCopy(player, bot.closedAt);
+                }
+            }
+        }
+
+        std::optional<MatchEvent> event;
+        if (!m_pending.empty()) {
+            event = std::move(m_pending.front());
+            m_pending.pop_front();
+        } else {
+            const Clock::time_point now = Clock::now();
+            if (now >= m_nextClosureCheck) {
+                m_nextClosureCheck = now + kClosureCheck;
+                if (NoteClosedChannels()) {
+                    continue;
+                }
+            }
+            event = m_queue.PopUntil(std::min(deadline, m_nextClosureCheck));
+            if (!event) {
+                if (Clock::now() >= deadline) {
+                    return std::nullopt;
+                }
+                continue;
+            }
+            if (event->kind == MatchEvent::Kind::Interrupt) {
+                m_interruptSignal = event->signal;
+                return event;
+            }
+            m_handled = std::max(m_handled, event->sequence);
+        }
+
+        Bot& bot = BotAt(event->player);
+        if (event->generation != bot.channel->Generation() || bot.ended) {
+            continue;
+        }
+        // What arrived after the deadline waits for the next call, so that the deadline is seen
+        // first even while a bot writes without pause.
+        if (event->at > deadline) {
+            m_pending.push_front(std::move(*event));
+            return std::nullopt;
+        }
+        if (event->kind == MatchEvent::Kind::Quit) {
+            const Clock::time_point confirmBy = Clock::now() + kQuitConfirm;
+            while (!bot.channel->Fields().IsClosed() && Clock::now() < confirmBy) {
+                std::this_thread::sleep_for(1ms);
+            }
+            if (bot.channel->Fields().IsClosed()) {
+                // The reader's last delivery: nothing of this copy follows it.
+                return EndBotCopy(event->player, event->at);
+            }
+            // The bot printed the text itself: its lines count like any others, next.
+            for (auto line = event->lines.rbegin(); line != event->lines.rend(); ++line) {
+                MatchEvent lineEvent;
+                lineEvent.kind = MatchEvent::Kind::Line;
+                lineEvent.player = event->player;
+                lineEvent.generation = event->generation;
+                lineEvent.text = std::move(*line);
+                lineEvent.at = event->at;
+                lineEvent.sequence = event->sequence;
+                m_pending.push_front(std::move(lineEvent));
+            }
+            continue;
+        }
+        return event;
+    }
+}
+
+std::vector<GameRecord> MatchReferee::Play(const Callbacks& callbacks) {
+    std::vector<GameRecord> records;
+    for (int number = 1; number <= m_settings.games; ++number) {
+        GameRecord record;
+        record.number = number;
+        record.firstMover = number % 2 == 1 ? 1 : 2;
+        if (!PlayGame(record, callbacks)) {
+            break;
+        }
+        records.push_back(record);
+        if (callbacks.onGame) {
+            callbacks.onGame(record);
+        }
+    }
+    return records;
+}
+
+bool MatchReferee::PlayGame(GameRecord& record, const Callbacks& callbacks) {
+    Forfeits forfeits;
+    for (int player = 1; player <= 2; ++player) {
+        if (!BotAt(player).ended) {
+            continue;
+        }
+        const bool started = StartBot(player);
+        record.restarted.push_back(player);
+        if (callbacks.onRestart) {
+            callbacks.onRestart(player, record.number, started);
+        }
+        if (!started) {
+            forfeits.Set(player, PlayerName(player) + " could not be started again");
+        }
+    }
+
+    std::string resultLine;
+    if (!forfeits.Any()) {
+        if (!WaitReady(forfeits)) {
+            return false;
+        }
+    }
+    if (!forfeits.Any()) {
+        if (!PlayMoves(record, forfeits, resultLine)) {
+            return false;
+        }
+    }
+    ApplyForfeits(record, forfeits);
+    EndGame(resultLine);
+    return true;
+}
+
+bool MatchReferee::WaitReady(Forfeits& forfeits) {
+    std::array<Clock::time_point, 2> deadlines{};
+    for (int player = 1; player <= 2; ++player) {
+        deadlines[player - 1] = std::max(m_resetAt, BotAt(player).startedAt) + m_settings.startTime;
+    }
+    const auto lateReady = [&](Clock::time_point now) {
+        bool late = false;
+        for (int player = 1; player <= 2; ++player) {
+            if (!BotAt(player).ready && now > deadlines[player - 1]) {
+                forfeits.Set(player, PlayerName(player) + " was not ready within " +
+                                         MatchOptions::DurationText(m_settings.startTime));
+                late = true;
+            }
+        }
+        return late;
+    };
+
+    while (!BotAt(1).ready || !BotAt(2).ready) {
+        Clock::time_point wakeAt = Clock::time_point::max();
+        for (int player = 1; player <= 2; ++player) {
+            if (!BotAt(player).ready) {
+                wakeAt = std::min(wakeAt, deadlines[player - 1]);
+            }
+        }
+        const std::optional<MatchEvent> event = NextEvent(wakeAt);
+        if (!event) {
+            if (lateReady(Clock::now())) {
+                return true;
+            }
+            continue;
+        }
+        switch (event->kind) {
+            case MatchEvent::Kind::Interrupt:
+                return false;
+            case MatchEvent::Kind::Ended:
+                forfeits.Set(event->player, PlayerName(event->player) + " ended");
+                return true;
+            case MatchEvent::Kind::Line: {
+                Bot& bot = BotAt(event->player);
+                if (event->sequence <= bot.readyAfter || event->text.starts_with('?')) {
+                    break;
+                }
+                bot.ready = event->text.starts_with('p');
+                // A "p" that arrived after the limit is late however soon it is handled.
+                if (lateReady(event->at)) {
+                    return true;
+                }
+                break;
+            }
+            case MatchEvent::Kind::Quit:
+                break;
+        }
+    }
+    return true;
+}
+
+bool MatchReferee::PlayMoves(GameRecord& record, Forfeits& forfeits, std::string& resultLine) {
+    m_board.Clear();
+    int mover = record.firstMover;
+    // Player 1's line first, whoever moves first.
+    const std::uint64_t first = Send(1, mover == 1 ? "1" : "2");
+    const std::uint64_t second = Send(2, mover == 2 ? "1" : "2");
+    std::uint64_t turnAfter = mover == 1 ? first : second;
+    Clock::time_point turnStart = Clock::now();
+    const std::string timeLimit = MatchOptions::DurationText(m_settings.moveTime);
+
+    for (;;) {
+        const Clock::time_point deadline = turnStart + m_settings.moveTime;
+        const std::optional<MatchEvent> event = NextEvent(deadline);
+        if (!event) {
+            forfeits.Set(mover, PlayerName(mover) + " did not move within " + timeLimit);
+            return true;
+        }
+        if (event->kind == MatchEvent::Kind::Interrupt) {
+            return false;
+        }
+        if (event->kind == MatchEvent::Kind::Ended) {
+            forfeits.Set(event->player, PlayerName(event->player) + " ended");
+            return true;
+        }
+        if (event->kind != MatchEvent::Kind::Line || event->player != mover ||
+            event->sequence <= turnAfter || event->text.starts_with('?')) {
+            continue;
+        }
+        if (event->at > deadline) {
+            forfeits.Set(mover, PlayerName(mover) + " did not move within " + timeLimit);
+            return true;
+        }
+
+        const std::string move = event->text.substr(0, 1);
+        const int opponent = Other(mover);
+        // Relayed before it is validated, as the window relays it.
+        turnAfter = Send(opponent, move);
+        const Clock::time_point opponentTurnStart = Clock::now();
+
+        const int column = move.size() == 1 && move[0] >= '1' && move[0] <= '7' ? move[0] - '0' : 0;
+        if (!m_board.Drop(column, mover)) {
+            std::string reason = PlayerName(mover) + " made an illegal move: " + DescribeMove(move);
+            if (column != 0) {
+                reason += " (column " + move + " is full)";
+            }
+            forfeits.Set(mover, std::move(reason));
+            return true;
+        }
+        record.moves += move;
+        record.moveMs.push_back(RoundedMs(event->at - turnStart));
+
+        const std::vector<ResultKind> results = m_board.CheckBoard();
+        if (!results.empty()) {
+            // The first result ends the game; the window's repeats of it are not sent.
+            switch (results.front()) {
+                case Player1Wins:
+                case Player2Wins:
+                    record.outcome = results.front() == Player1Wins
+                                         ? GameRecord::Outcome::Player1Wins
+                                         : GameRecord::Outcome::Player2Wins;
+                    record.reason = PlayerName(results.front()) + " has four in a line";
+                    resultLine = "-" + std::to_string(static_cast<int>(results.front()));
+                    break;
+                case ResultTie:
+                case ResultError:
+                    record.outcome = GameRecord::Outcome::Draw;
+                    record.reason = "the board is full";
+                    resultLine = "-3";
+                    break;
+            }
+            return true;
+        }
+        mover = opponent;
+        turnStart = opponentTurnStart;
+    }
+}
+
+void MatchReferee::ApplyForfeits(GameRecord& record, const Forfeits& forfeits) {
+    const std::string& first = forfeits.reasons[0];
+    const std::string& second = forfeits.reasons[1];
+    if (first.empty() && second.empty()) {
+        return;
+    }
+    if (!first.empty() && !second.empty()) {
+        record.outcome = GameRecord::Outcome::Draw;
+        record.reason = first + "; " + second;
+    } else if (!first.empty()) {
+        record.outcome = GameRecord::Outcome::Player2Wins;
+        record.reason = first;
+    } else {
+        record.outcome = GameRecord::Outcome::Player1Wins;
+        record.reason = second;
+    }
+}
+
+void MatchReferee::EndGame(const std::string& resultLine) {
+    if (!resultLine.empty()) {
+        Send(1, resultLine);
+        Send(2, resultLine);
+    }
+    const std::uint64_t before = m_queue.LastSequence();
+    Send(1, "0");
+    Send(2, "0");
+    m_resetAt = Clock::now();
+    for (int player = 1; player <= 2; ++player) {
+        BotAt(player).ready = false;
+        BotAt(player).readyAfter = before;
+    }
+}

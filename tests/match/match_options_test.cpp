@@ -1,0 +1,123 @@
+#include "match/match_options.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Args = std::vector<std::string>;
+
+TEST(MatchOptionsTest, DefaultsWithTwoCommands) {
+    std::string error;
+    const std::optional<MatchOptions> options = MatchOptions::Parse({"./a --x", "b"}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->commands[0], "./a --x");
+    EXPECT_EQ(options->commands[1], "b");
+    EXPECT_EQ(options->games, 10);
+    EXPECT_EQ(options->moveTime, 5s);
+    EXPECT_EQ(options->startTime, 10s);
+    EXPECT_FALSE(options->quiet);
+    EXPECT_EQ(options->logPath, "");
+    EXPECT_FALSE(options->help);
+}
+
+TEST(MatchOptionsTest, ReadsEveryOptionInBothForms) {
+    std::string error;
+    const std::optional<MatchOptions> options =
+        MatchOptions::Parse({"--games", "200", "a", "--move-time=250ms", "--start-time", "1.5",
+                             "--quiet", "--log=m.jsonl", "b"},
+                            error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->commands[0], "a");
+    EXPECT_EQ(options->commands[1], "b");
+    EXPECT_EQ(options->games, 200);
+    EXPECT_EQ(options->moveTime, 250ms);
+    EXPECT_EQ(options->startTime, 1500ms);
+    EXPECT_TRUE(options->quiet);
+    EXPECT_EQ(options->logPath, "m.jsonl");
+}
+
+TEST(MatchOptionsTest, DoubleDashEndsTheOptions) {
+    std::string error;
+    const std::optional<MatchOptions> options = MatchOptions::Parse({"--", "--games", "b"}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->commands[0], "--games");
+}
+
+TEST(MatchOptionsTest, HelpStopsParsing) {
+    std::string error;
+    const std::optional<MatchOptions> options = MatchOptions::Parse({"--bogus", "-h"}, error);
+    EXPECT_FALSE(options);
+    const std::optional<MatchOptions> help = MatchOptions::Parse({"--help", "--bogus"}, error);
+    ASSERT_TRUE(help);
+    EXPECT_TRUE(help->help);
+}
+
+struct BadCase {
+    const char* name;
+    Args args;
+    std::string error;
+};
+
+// Names the case in gtest's messages instead of dumping its bytes.
+void PrintTo(const BadCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class MatchOptionsErrorTest : public ::testing::TestWithParam<BadCase> {};
+
+TEST_P(MatchOptionsErrorTest, RejectsWithOneLine) {
+    std::string error;
+    EXPECT_FALSE(MatchOptions::Parse(GetParam().args, error));
+    EXPECT_EQ(error, GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, MatchOptionsErrorTest,
+    ::testing::Values(
+        BadCase{"NoCommands", {}, "two bot command lines are needed"},
+        BadCase{"OneCommand", {"a"}, "two bot command lines are needed"},
+        BadCase{
+            "ThreeCommands", {"a", "b", "c"}, "too many arguments: quote each command line as one"},
+        BadCase{"BlankCommand", {"a", " \t"}, "the command line of player 2 is empty"},
+        BadCase{"UnknownOption", {"--fast", "a", "b"}, "unknown option --fast"},
+        BadCase{"MissingValue", {"a", "b", "--games"}, "option --games needs a value"},
+        BadCase{"ZeroGames",
+                {"--games", "0", "a", "b"},
+                "--games needs a whole number from 1 to 1000000, not \"0\""},
+        BadCase{"GamesNotANumber",
+                {"--games=ten", "a", "b"},
+                "--games needs a whole number from 1 to 1000000, not \"ten\""},
+        BadCase{"NegativeTime",
+                {"--move-time", "-1", "a", "b"},
+                "--move-time needs a time such as 5, 0.5s or 500ms (at most a day), not \"-1\""},
+        BadCase{"EmptyLog", {"--log=", "a", "b"}, "--log needs a file name"}),
+    [](const ::testing::TestParamInfo<BadCase>& param) { return param.param.name; });
+
+TEST(MatchOptionsDurationTest, ReadsSecondsAndMilliseconds) {
+    EXPECT_EQ(MatchOptions::ParseDuration("5"), 5s);
+    EXPECT_EQ(MatchOptions::ParseDuration("5s"), 5s);
+    EXPECT_EQ(MatchOptions::ParseDuration("0.25"), 250ms);
+    EXPECT_EQ(MatchOptions::ParseDuration("250ms"), 250ms);
+    EXPECT_EQ(MatchOptions::ParseDuration("0.0004"), std::nullopt);
+    EXPECT_EQ(MatchOptions::ParseDuration("0"), std::nullopt);
+    EXPECT_EQ(MatchOptions::ParseDuration("86400"), 86400s);
+    EXPECT_EQ(MatchOptions::ParseDuration("86401"), std::nullopt);
+    for (const char* bad :
+         {"", "s", "ms", "-5", "+5", " 5", "5 s", "1e3", "inf", "nan", "5m", ".5", "5."}) {
+        EXPECT_EQ(MatchOptions::ParseDuration(bad), std::nullopt) << bad;
+    }
+}
+
+TEST(MatchOptionsDurationTest, WritesDurationsForMessages) {
+    EXPECT_EQ(MatchOptions::DurationText(5s), "5 s");
+    EXPECT_EQ(MatchOptions::DurationText(250ms), "250 ms");
+    EXPECT_EQ(MatchOptions::DurationText(1500ms), "1.5 s");
+    EXPECT_EQ(MatchOptions::DurationText(1005ms), "1.005 s");
+}
+
+}  // namespace
