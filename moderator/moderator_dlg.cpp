@@ -58,48 +58,40 @@ void CModeratorDlg::OnGo() {
             m_player1.ClearOutputFlag(out1.serial);
             m_player2.ClearOutputFlag(out2.serial);
             InsertStatus("Player info sent\r\n");
-            if (m_nextFirst == 0) {
-                m_turn = 1;
-                m_player1.Printf("%s\r\n", "1");
-                m_player2.Printf("%s\r\n", "2");
-                if (m_manualMode == 1) {
-                    SetItemText(IDC_OUTPUT2, "You're Second. Hit go.");
-                }
-                m_nextFirst = 1;
-            } else {
-                m_turn = 2;
-                m_player1.Printf("%s\r\n", "2");
-                m_player2.Printf("%s\r\n", "1");
-                if (m_manualMode == 1) {
-                    SetItemText(IDC_OUTPUT2, "You're First. Choose a drop.");
-                }
-                m_nextFirst = 0;
+            // The first mover alternates from one start to the next, across Reset and Load
+            // Players alike.
+            const bool player1First = m_nextFirst == 0;
+            m_turn = player1First ? 1 : 2;
+            m_player1.Printf("%s\r\n", player1First ? "1" : "2");
+            m_player2.Printf("%s\r\n", player1First ? "2" : "1");
+            if (m_manualMode == 1) {
+                SetItemText(IDC_OUTPUT2, player1First ? "You're Second. Hit go."
+                                                      : "You're First. Choose a drop.");
             }
+            m_nextFirst = player1First ? 1 : 0;
         }
     } else if (hasOutput1 == 1 && m_turn == 1) {
-        // The move is relayed, shown and the turn passed before it is validated, so an illegal
-        // move still reaches the opponent.
-        UpdateData(true);
-        m_player1.ClearOutputFlag(out1.serial);
-        m_player2.Printf("%s\r\n", t1.c_str());
-        InsertStatus("Player 1 :");
-        InsertStatus(t1);
-        InsertStatus("\r\n");
-        m_turn = 2;
-        ApplyMove(t1, 1);
+        RelayMove(1, t1, out1.serial);
     } else if (hasOutput2 == 1 && m_turn == 2) {
-        UpdateData(true);
-        m_player2.ClearOutputFlag(out2.serial);
-        m_player1.Printf("%s\r\n", t2.c_str());
-        InsertStatus("Player 2 :");
-        InsertStatus(t2);
-        InsertStatus("\r\n");
-        m_turn = 1;
-        ApplyMove(t2, 2);
+        RelayMove(2, t2, out2.serial);
     }
 
     // A result is not remembered: whatever the board shows is announced at every press.
     CheckBoard();
+}
+
+void CModeratorDlg::RelayMove(int mover, const std::string& move, std::uint64_t serial) {
+    // The move is relayed, shown and the turn passed before it is validated, so an illegal move
+    // still reaches the opponent.
+    const int opponent = 3 - mover;
+    UpdateData(true);
+    Player(mover).ClearOutputFlag(serial);
+    Player(opponent).Printf("%s\r\n", move.c_str());
+    InsertStatus(mover == 1 ? "Player 1 :" : "Player 2 :");
+    InsertStatus(move);
+    InsertStatus("\r\n");
+    m_turn = opponent;
+    ApplyMove(move, mover);
 }
 
 void CModeratorDlg::OnLoadPlayers() {

@@ -69,6 +69,8 @@ private:
     // Creates the board, its heights and the 8 x 7 cells, then runs ResetGame. Runs before the
     // first data exchange binds the cells to their controls, which must not move afterwards.
     void BuildBoard();
+    // One half-move of `mover`, whose output snapshot `serial` held `move`.
+    void RelayMove(int mover, const std::string& move, std::uint64_t serial);
     // Shows `id` on the banner. The banner lies over the middle of row 4, so it is hidden while
     // it is blank: the discs beneath stay visible during play, a result lies on top of them.
     void ShowBanner(unsigned id);

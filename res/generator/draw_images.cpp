@@ -52,8 +52,8 @@ void PutLe32(QByteArray& out, std::uint32_t value) {
 }
 
 // Writes `image` as an uncompressed bottom-up BMP of 24 bits per pixel with no colour table, the
-// form whose colours a Windows-style loader never remaps. Qt's own writer is not used so that the
-// file layout is fixed here, whatever the Qt version does.
+// form whose colours the cell control's 3-D colour mapping never touches. Qt's own writer is not
+// used so that the file layout is fixed here, whatever the Qt version does.
 bool WriteBmp24(const QImage& image, const QString& path) {
     const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
     const auto width = static_cast<std::uint32_t>(rgb.width());
