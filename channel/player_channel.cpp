@@ -414,7 +414,9 @@ int CPlayerChannel::ReadAvailable(ReaderState& reader) {
     return -1;
 }
 
-void CPlayerChannel::ReaderThread(std::shared_ptr<ReaderState> reader) {
+// `reader` refers to the thread's own copy of the pointer, which keeps the state alive until the
+// thread ends, whatever the owner does meanwhile.
+void CPlayerChannel::ReaderThread(const std::shared_ptr<ReaderState>& reader) {
     t_reader = reader.get();
     // The channel is used only to call its sinks (through Deliver) and its Close, and neither
     // happens once the owner has abandoned this reader.

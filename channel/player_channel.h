@@ -141,7 +141,7 @@ private:
     // (before or after the call). Reader thread.
     static bool Deliver(ReaderState& reader, bool toError, const char* text);
     // The reader thread's procedure. Reader thread.
-    static void ReaderThread(std::shared_ptr<ReaderState> reader);
+    static void ReaderThread(const std::shared_ptr<ReaderState>& reader);
     // Close, reporting an overdue reader only if `report`. Owner's thread or reader thread.
     void CloseImpl(bool report);
     // The part of Close that the reader runs for itself. Reader thread.

@@ -157,7 +157,7 @@ void CModeratorDlg::ResetGame() {
     SetItemText(IDC_OUTPUT2, "");
 }
 
-void CModeratorDlg::ApplyMove(std::string moveText, int player) {
+void CModeratorDlg::ApplyMove(const std::string& moveText, int player) {
     const std::int32_t column = ReadMoveNumber(moveText);
     m_log << column << std::flush;
 

@@ -45,7 +45,7 @@ public:
     void ResetGame();
     // Reads the move number at the start of `moveText`, logs it, and drops `player`'s disc in that
     // column, or announces an error when the column is outside 1..7 or full.
-    void ApplyMove(std::string moveText, int player);
+    void ApplyMove(const std::string& moveText, int player);
     // Announces every four in a line the board holds (a run of n announced n - 3 times), then a
     // tie when the board is full. Nothing is remembered: a result is announced again at every call.
     void CheckBoard();

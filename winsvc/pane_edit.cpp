@@ -4,6 +4,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -42,6 +43,19 @@ PaneEdit::PaneEdit(QWidget* parent) : QPlainTextEdit(parent) {
     setTabChangesFocus(true);
 }
 
+void PaneEdit::HoldRepaint() {
+    if (m_repaintHeld) {
+        return;
+    }
+    m_repaintHeld = true;
+    viewport()->setUpdatesEnabled(false);
+    QTimer::singleShot(kRepaintDelayMs, this, [this] {
+        m_repaintHeld = false;
+        viewport()->setUpdatesEnabled(true);
+        viewport()->update();
+    });
+}
+
 QString PaneEdit::FromNarrow(std::string_view text) {
     QString converted = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     converted.remove(QLatin1Char('\r'));
@@ -54,6 +68,7 @@ int PaneEdit::TextLength() const {
 }
 
 void PaneEdit::SetSel(int start, int end) {
+    HoldRepaint();
     const KeepScrollPosition keep(*this);
     QTextCursor cursor = textCursor();
     if (start < 0) {
@@ -74,6 +89,7 @@ void PaneEdit::SetSel(int start, int end) {
 }
 
 void PaneEdit::ReplaceSel(const QString& text) {
+    HoldRepaint();
     const KeepScrollPosition keep(*this);
     QTextCursor cursor = textCursor();
     const int start = cursor.selectionStart();
@@ -89,6 +105,7 @@ void PaneEdit::SetText(const QString& text) {
 }
 
 void PaneEdit::ScrollCaret() {
+    HoldRepaint();
     ensureCursorVisible();
 }
 

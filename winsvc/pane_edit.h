@@ -58,4 +58,10 @@ public:
 
 private:
     void Trim();
+    // Lets a burst of changes repaint the pane once: the view is redrawn kRepaintDelayMs after
+    // the first change, not after each one.
+    void HoldRepaint();
+
+    static constexpr int kRepaintDelayMs = 40;
+    bool m_repaintHeld = false;
 };

@@ -1,7 +1,10 @@
 #include "winsvc/pane_edit.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QString>
 #include <QTextCursor>
+#include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
@@ -172,3 +175,40 @@ TEST(PaneEditTest, TrimNeverSplitsACharacterOutsideTheBasicPlane) {
 }
 
 }  // namespace
+
+// Counts the paint events of a widget.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+TEST(PaneEditTest, ABurstOfAppendsRepaintsOnceItIsOverNotAfterEveryChunk) {
+    PaneEdit pane;
+    pane.resize(200, 150);
+    pane.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
+    QTest::qWait(100);
+    PaintCounter counter;
+    pane.viewport()->installEventFilter(&counter);
+
+    for (int i = 0; i < 50; ++i) {
+        Append(pane, Line(i));
+        pane.ScrollCaret();
+        QCoreApplication::processEvents();  // what the window thread does between two chunks
+    }
+    // Without holding, every chunk repaints (50 here); a slow machine may let the hold run
+    // out a few times during the burst.
+    const int duringBurst = counter.paints;
+    EXPECT_LT(duringBurst, 10) << "a flooding bot must not cost a repaint per chunk";
+
+    // Once the burst is over the view catches up.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > duringBurst; }, 1000));
+}
