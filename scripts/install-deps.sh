@@ -6,9 +6,9 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libgtest-dev googletest
+    libgtest-dev libgmock-dev googletest
     python3
-    xvfb xdotool x11-utils
+    xvfb xdotool
     fonts-dejavu-core
 )
 
