@@ -4,11 +4,11 @@
 //   3. time to push a 10 MiB burst through one channel into a sink that only counts bytes.
 // It reports and asserts nothing. Usage: channel_bench [writes=250] [idle seconds=10]
 
+#include "bench/process_cpu.h"
 #include "channel/player_channel.h"
 #include "tests/testbots/puppet_bot.h"
 #include "tests/testbots/wait_until.h"
 
-#include <sys/resource.h>
 #include <time.h>
 
 #include <algorithm>
@@ -31,15 +31,6 @@ std::int64_t MonotonicNs() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
-double ProcessCpuMs() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
-    };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
 // Takes each "T<ns>\n" stamp the bot writes and keeps how long it took to get here.

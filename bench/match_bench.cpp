@@ -5,9 +5,8 @@
 // at the window's 100 ms poll, for comparison.
 // It reports and asserts nothing. Usage: match_bench [games=200] [poll ms=1] [window games=4]
 
+#include "bench/process_cpu.h"
 #include "match/match_referee.h"
-
-#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
@@ -16,15 +15,6 @@
 #include <vector>
 
 namespace {
-
-double ProcessCpuMs() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
-    };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
 
 // Plays `games` games at the given poll interval and prints one line of figures.
 void Measure(int games, unsigned pollMs) {

@@ -19,16 +19,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char kTieMoves[] = "442761225377252342545563474175371666631311";
-
-std::string EveryOther(const std::string& moves, std::size_t first) {
-    std::string script;
-    for (std::size_t i = first; i < moves.size(); i += 2) {
-        script += (script.empty() ? "" : ",") + moves.substr(i, 1);
-    }
-    return script;
-}
-
 std::vector<std::string> ReadLines(const std::string& path) {
     std::ifstream in(path);
     std::vector<std::string> lines;

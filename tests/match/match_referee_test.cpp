@@ -16,18 +16,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A tie: 42 moves with no four in a line at any point, player 1 first.
-constexpr const char kTieMoves[] = "442761225377252342545563474175371666631311";
-
-// Every other character of `moves` from `first`, comma-separated: one player's script.
-std::string EveryOther(const std::string& moves, std::size_t first) {
-    std::string script;
-    for (std::size_t i = first; i < moves.size(); i += 2) {
-        script += (script.empty() ? "" : ",") + moves.substr(i, 1);
-    }
-    return script;
-}
-
 // `prefix`, then the moves of `moves` from `first` on, every other one, then `suffix`, "|"-joined:
 // what a bot receives when its opponent makes those moves.
 std::string Transcript(const std::string& prefix, const std::string& moves, std::size_t first,

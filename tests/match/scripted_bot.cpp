@@ -92,3 +92,11 @@ std::vector<pid_t> ScriptedBot::Grandchildren() const {
     }
     return pids;
 }
+
+std::string EveryOther(const std::string& moves, std::size_t first) {
+    std::string script;
+    for (std::size_t i = first; i < moves.size(); i += 2) {
+        script += (script.empty() ? "" : ",") + moves.substr(i, 1);
+    }
+    return script;
+}

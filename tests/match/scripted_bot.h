@@ -5,6 +5,12 @@
 #include <string>
 #include <vector>
 
+// A tie: 42 moves with no four in a line at any point, player 1 first.
+inline constexpr const char kTieMoves[] = "442761225377252342545563474175371666631311";
+
+// Every other character of `moves` from `first`, comma-separated: one player's script.
+std::string EveryOther(const std::string& moves, std::size_t first);
+
 // A scratch directory for one test, removed with everything in it at the end. Aborts the test
 // program if it cannot be made.
 class TempDir {

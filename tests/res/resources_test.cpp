@@ -1,5 +1,7 @@
 #include "res/resources.h"
 
+#include "tests/support/rgb.h"
+
 #include <QByteArray>
 #include <QColor>
 #include <QFile>
@@ -18,22 +20,6 @@
 #include <utility>
 
 namespace {
-
-struct Rgb {
-    int red;
-    int green;
-    int blue;
-    bool operator==(const Rgb&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Rgb& c) {
-    return out << "(" << c.red << ", " << c.green << ", " << c.blue << ")";
-}
-
-Rgb PixelAt(const QImage& image, int x, int y) {
-    const QColor c = image.pixelColor(x, y);
-    return {c.red(), c.green(), c.blue()};
-}
 
 constexpr Rgb kBlack{0, 0, 0};
 constexpr Rgb kWhite{255, 255, 255};

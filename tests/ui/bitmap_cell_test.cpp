@@ -15,6 +15,7 @@
 #include <ostream>
 
 #include "res/resources.h"
+#include "tests/support/rgb.h"
 #include "winsvc/data_exchange.h"
 #include "winsvc/dialog.h"
 #include "winsvc/dialog_controls.h"
@@ -34,25 +35,6 @@ constexpr unsigned kEmptyHole = 1015;
 const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 255, 0);
 const QColor kWhite(255, 255, 255);
-
-struct Rgb {
-    int red;
-    int green;
-    int blue;
-    bool operator==(const Rgb&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Rgb& c) {
-    return out << "(" << c.red << ", " << c.green << ", " << c.blue << ")";
-}
-
-Rgb ToRgb(const QColor& c) {
-    return {c.red(), c.green(), c.blue()};
-}
-
-Rgb PixelAt(const QImage& image, int x, int y) {
-    return ToRgb(image.pixelColor(x, y));
-}
 
 int CountPixels(const QImage& image, const QColor& colour) {
     int count = 0;
