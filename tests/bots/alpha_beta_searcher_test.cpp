@@ -15,15 +15,6 @@ namespace {
 using namespace std::chrono_literals;
 using Rows = std::array<std::string_view, 6>;
 
-std::string Joined(const Rows& rows) {
-    std::string text;
-    for (const std::string_view row : rows) {
-        text += row;
-        text += '\n';
-    }
-    return text;
-}
-
 // Positions with a move that must be found: an immediate win, the one block, the one safe move.
 struct Case {
     const char* what;
@@ -56,7 +47,7 @@ const Case kCases[] = {
 
 TEST(AlphaBetaSearcherTest, FindsTheMoveThatMustBePlayed) {
     for (const Case& c : kCases) {
-        SCOPED_TRACE(std::string(c.what) + "\n" + Joined(c.rows));
+        SCOPED_TRACE(std::string(c.what) + "\n" + JoinRows(c.rows));
         const std::optional<BitboardPosition> position = BitboardPosition::FromRows(c.rows);
         ASSERT_TRUE(position.has_value());
         AlphaBetaSearcher timed(16);

@@ -19,15 +19,6 @@ BitboardPosition FromRowsOrDie(const Rows& rows) {
     return position.value_or(BitboardPosition());
 }
 
-std::string Joined(const Rows& rows) {
-    std::string text;
-    for (const std::string_view row : rows) {
-        text += row;
-        text += '\n';
-    }
-    return text;
-}
-
 TEST(BitboardPositionTest, FromRowsReadsTheDrawnBoard) {
     const Rows rows = {".......", ".......", "...o...", "...x...", "..ox...", "..xox.."};
     const BitboardPosition position = FromRowsOrDie(rows);
@@ -39,7 +30,7 @@ TEST(BitboardPositionTest, FromRowsReadsTheDrawnBoard) {
     EXPECT_EQ(position.CellAt(3, 2), 'o');
     EXPECT_EQ(position.CellAt(4, 4), 'o');
     EXPECT_EQ(position.CellAt(4, 5), '.');
-    EXPECT_EQ(position.ToRows(), Joined(rows));
+    EXPECT_EQ(position.ToRows(), JoinRows(rows));
 }
 
 TEST(BitboardPositionTest, FromMovesAgreesWithTheDrawnBoard) {
@@ -59,7 +50,7 @@ TEST(BitboardPositionTest, FromMovesAgreesWithTheDrawnBoard) {
         SCOPED_TRACE(std::string(c.moves));
         const std::optional<BitboardPosition> played = BitboardPosition::FromMoves(c.moves);
         ASSERT_TRUE(played.has_value());
-        EXPECT_EQ(played->ToRows(), Joined(c.rows));
+        EXPECT_EQ(played->ToRows(), JoinRows(c.rows));
         EXPECT_EQ(played->Key(), FromRowsOrDie(c.rows).Key());
         EXPECT_EQ(played->MoveCount(), static_cast<int>(c.moves.size()));
     }
@@ -75,7 +66,7 @@ TEST(BitboardPositionTest, FromRowsRejectsMalformedBoards) {
         {".......", ".......", ".......", ".......", ".......", "..xxx.."},   // x twice ahead
     };
     for (const Rows& rows : cases) {
-        EXPECT_FALSE(BitboardPosition::FromRows(rows).has_value()) << Joined(rows);
+        EXPECT_FALSE(BitboardPosition::FromRows(rows).has_value()) << JoinRows(rows);
     }
 }
 

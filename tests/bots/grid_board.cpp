@@ -63,3 +63,12 @@ std::string GridBoard::Rows() const {
     }
     return text;
 }
+
+std::string JoinRows(const std::array<std::string_view, 6>& rows) {
+    std::string text;
+    for (const std::string_view row : rows) {
+        text += row;
+        text += '\n';
+    }
+    return text;
+}

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 // The tests' own four-in-a-row board: a plain 7 x 6 grid with a brute-force line scan, written
 // independently of the bots' bitboards so that it can judge them. Columns 1..7 from the left,
@@ -35,3 +36,6 @@ private:
     std::array<int, 7> m_heights{};
     int m_moves = 0;
 };
+
+// Six rows of a position, top first, each followed by a line end: the form positions print in.
+std::string JoinRows(const std::array<std::string_view, 6>& rows);
