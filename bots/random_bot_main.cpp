@@ -1,14 +1,17 @@
 // fourfall-random-bot: plays a random legal column. Usage:
-//   fourfall-random-bot [--seed N] [--verbose]
-// --seed N makes its games repeatable; --verbose writes a "?" line before every move.
+//   fourfall-random-bot [--seed N] [--verbose] [--delay-ms N]
+// --seed N makes its games repeatable; --verbose writes a "?" line before every move; --delay-ms N
+// waits N milliseconds before each move, as a bot that thinks would.
 
 #include "bots/bot_loop.h"
 
 #include <charconv>
+#include <chrono>
 #include <cstdint>
 #include <iostream>
 #include <random>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include <unistd.h>
@@ -16,7 +19,7 @@
 namespace {
 
 int Usage() {
-    std::cerr << "usage: fourfall-random-bot [--seed N] [--verbose]\n";
+    std::cerr << "usage: fourfall-random-bot [--seed N] [--verbose] [--delay-ms N]\n";
     return 2;
 }
 
@@ -25,14 +28,16 @@ int Usage() {
 int main(int argc, char** argv) {
     bool verbose = false;
     std::uint64_t seed = std::random_device{}();
+    std::uint64_t delayMs = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--verbose") {
             verbose = true;
-        } else if (arg == "--seed" && i + 1 < argc) {
+        } else if ((arg == "--seed" || arg == "--delay-ms") && i + 1 < argc) {
             const std::string_view value = argv[++i];
+            std::uint64_t& number = arg == "--seed" ? seed : delayMs;
             const auto [end, error] =
-                std::from_chars(value.data(), value.data() + value.size(), seed);
+                std::from_chars(value.data(), value.data() + value.size(), number);
             if (error != std::errc() || end != value.data() + value.size()) {
                 return Usage();
             }
@@ -43,7 +48,8 @@ int main(int argc, char** argv) {
 
     std::mt19937_64 generator(seed);
     BotLoop loop(
-        [&generator](const BitboardPosition& position) {
+        [&generator, delayMs](const BitboardPosition& position) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
             std::vector<int> free;
             for (int column = 1; column <= BitboardPosition::kColumns; ++column) {
                 if (position.CanPlay(column)) {

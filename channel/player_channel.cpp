@@ -104,6 +104,7 @@ struct CPlayerChannel::ReaderState {
     // Set before the thread starts and never changed.
     CPlayerChannel* channel = nullptr;
     std::shared_ptr<StopSignal> stop = std::make_shared<StopSignal>();
+    ReadMode mode = ReadMode::Paced;
     unsigned pollMs = 0;
 
     // Reader thread only (after the start).
@@ -112,6 +113,8 @@ struct CPlayerChannel::ReaderState {
     int stopEvent = -1;
     // Set by a Close that the reader ran itself (from a sink): it then delivers nothing more.
     bool closedHere = false;
+    // An OnArrival reader's buffer, made once: kStreamChunkBytes and the NUL.
+    std::vector<char> streamBuffer;
 
     // Guarded by mutex: whether the owner gave up waiting, and whether the reader has touched the
     // channel for the last time. The reader's final Close runs under this mutex, so the owner's
@@ -124,10 +127,24 @@ struct CPlayerChannel::ReaderState {
 
 thread_local CPlayerChannel::ReaderState* CPlayerChannel::t_reader = nullptr;
 
-CPlayerChannel::CPlayerChannel(unsigned pollMs) : m_pollMs(std::max(pollMs, 1u)) {}
+CPlayerChannel::CPlayerChannel(unsigned pollMs)
+    : m_mode(ReadMode::Paced), m_pollMs(std::max(pollMs, 1u)) {}
+
+CPlayerChannel::CPlayerChannel(ReadMode mode)
+    : m_mode(mode), m_pollMs(mode == ReadMode::Paced ? kDefaultPollMs : 0) {}
 
 CPlayerChannel::~CPlayerChannel() {
     CloseImpl(false);
+}
+
+void CPlayerChannel::OnOutput(std::string_view chunk) {
+    WriteStdOut(chunk.data());
+}
+
+void CPlayerChannel::OnBotEnded(BotEnd how) {
+    if (how == BotEnd::OutputClosed) {
+        WriteStdOut(kPlayerQuit);
+    }
 }
 
 void CPlayerChannel::WriteStdOut(const char* /*text*/) {}
@@ -320,6 +337,7 @@ int CPlayerChannel::StartReader() {
     auto reader = std::make_shared<ReaderState>();
     reader->channel = this;
     std::lock_guard lock(m_mutex);
+    reader->mode = m_mode;
     reader->pollMs = m_pollMs;
     reader->pipe = Duplicate(m_childStdout);
     reader->process = reader->pipe >= 0 ? Duplicate(m_process) : -1;
@@ -346,19 +364,66 @@ int CPlayerChannel::StartReader() {
     return 1;
 }
 
-bool CPlayerChannel::Deliver(ReaderState& reader, bool toError, const char* text) {
+template <class Sink>
+bool CPlayerChannel::Deliver(ReaderState& reader, Sink&& sink) {
     if (reader.closedHere || reader.stop->Requested()) {
         return false;
     }
-    if (toError) {
-        reader.channel->WriteStdError(text);
-    } else {
-        reader.channel->WriteStdOut(text);
-    }
+    sink(*reader.channel);
     return !reader.closedHere && !reader.stop->Requested();
 }
 
-int CPlayerChannel::ReadAvailable(ReaderState& reader) {
+int CPlayerChannel::ReportReadError(ReaderState& reader) {
+    if (Deliver(reader, [](CPlayerChannel& channel) { channel.WriteStdError(kReadError); })) {
+        Deliver(reader, [](CPlayerChannel& channel) { channel.OnBotEnded(BotEnd::ReadFailed); });
+    }
+    return -1;
+}
+
+int CPlayerChannel::ReadAvailable(ReaderState& reader, bool drain) {
+    const auto ended = [&reader] {
+        Deliver(reader, [](CPlayerChannel& channel) { channel.OnBotEnded(BotEnd::OutputClosed); });
+        return 0;
+    };
+    const auto deliverChunk = [&reader](const char* bytes, std::size_t size) {
+        return Deliver(reader, [bytes, size](CPlayerChannel& channel) {
+            channel.OnOutput(std::string_view(bytes, size));
+        });
+    };
+
+    if (reader.mode == ReadMode::OnArrival) {
+        // The pipe is non-blocking: read until it is empty. A read that did not fill the buffer
+        // most likely emptied it, so the reader goes back to its wait instead of asking again,
+        // unless it is to drain what an ended child left.
+        std::vector<char>& buffer = reader.streamBuffer;
+        buffer.resize(kStreamChunkBytes + 1);
+        for (;;) {
+            if (reader.closedHere || reader.stop->Requested()) {
+                return kStopped;
+            }
+            const ssize_t got = read(reader.pipe, buffer.data(), kStreamChunkBytes);
+            if (got < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                    return 1;
+                }
+                return ReportReadError(reader);
+            }
+            if (got == 0) {
+                return ended();
+            }
+            buffer[static_cast<std::size_t>(got)] = '\0';
+            if (!deliverChunk(buffer.data(), static_cast<std::size_t>(got))) {
+                return kStopped;
+            }
+            if (got < kStreamChunkBytes && !drain) {
+                return 1;
+            }
+        }
+    }
+
     char buffer[kChunkBytes + 1];
     for (;;) {
         // Checked between chunks too, so a bot that writes without pause cannot hold up a Close.
@@ -385,8 +450,7 @@ int CPlayerChannel::ReadAvailable(ReaderState& reader) {
                 break;
             }
             if ((pipe.revents & POLLHUP) != 0 && (pipe.revents & POLLIN) == 0) {
-                Deliver(reader, false, kPlayerQuit);
-                return 0;
+                return ended();
             }
             return 1;
         }
@@ -402,16 +466,67 @@ int CPlayerChannel::ReadAvailable(ReaderState& reader) {
             break;
         }
         if (got == 0) {
-            Deliver(reader, false, kPlayerQuit);
-            return 0;
+            return ended();
         }
         buffer[got] = '\0';
-        if (!Deliver(reader, false, buffer)) {
+        if (!deliverChunk(buffer, static_cast<std::size_t>(got))) {
             return kStopped;
         }
     }
-    Deliver(reader, true, kReadError);
-    return -1;
+    return ReportReadError(reader);
+}
+
+// After the child has ended, what it left is forwarded; then the end is reported, as
+// OutputClosed when nobody holds the write side any more, otherwise as ProcessEnded (something
+// the bot started keeps the pipe open, and the reader does not wait for it).
+void CPlayerChannel::WaitPaced(ReaderState& reader) {
+    int result = ReadAvailable(reader);
+    while (result == 1) {
+        pollfd waitSet[2] = {{reader.process, POLLIN, 0}, {reader.stopEvent, POLLIN, 0}};
+        const int ready = poll(waitSet, 2, static_cast<int>(reader.pollMs));
+        if (ready > 0 && waitSet[0].revents != 0) {
+            // The child's end wins over a stop.
+            if (ReadAvailable(reader) == 1) {
+                Deliver(reader,
+                        [](CPlayerChannel& channel) { channel.OnBotEnded(BotEnd::ProcessEnded); });
+            }
+            return;
+        }
+        if (ready > 0 && waitSet[1].revents != 0) {
+            return;
+        }
+        result = ReadAvailable(reader);
+    }
+}
+
+void CPlayerChannel::WaitOnArrival(ReaderState& reader) {
+    for (;;) {
+        pollfd waitSet[3] = {
+            {reader.pipe, POLLIN, 0}, {reader.process, POLLIN, 0}, {reader.stopEvent, POLLIN, 0}};
+        const int ready = poll(waitSet, 3, -1);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            ReportReadError(reader);
+            return;
+        }
+        if (waitSet[2].revents != 0 && waitSet[1].revents == 0) {
+            return;
+        }
+        if (waitSet[0].revents != 0 || waitSet[1].revents != 0) {
+            const int result = ReadAvailable(reader, waitSet[1].revents != 0);
+            if (result != 1) {
+                return;
+            }
+            if (waitSet[1].revents != 0) {
+                // Everything the child wrote has been forwarded: its own writes are done.
+                Deliver(reader,
+                        [](CPlayerChannel& channel) { channel.OnBotEnded(BotEnd::ProcessEnded); });
+                return;
+            }
+        }
+    }
 }
 
 // `reader` refers to the thread's own copy of the pointer, which keeps the state alive until the
@@ -422,20 +537,10 @@ void CPlayerChannel::ReaderThread(const std::shared_ptr<ReaderState>& reader) {
     // happens once the owner has abandoned this reader.
     CPlayerChannel* const channel = reader->channel;
 
-    int result = ReadAvailable(*reader);
-    while (result == 1) {
-        pollfd waitSet[2] = {{reader->process, POLLIN, 0}, {reader->stopEvent, POLLIN, 0}};
-        const int ready = poll(waitSet, 2, static_cast<int>(reader->pollMs));
-        if (ready > 0 && waitSet[0].revents != 0) {
-            // The child has ended (this wins over a stop): forward what it left, then, with
-            // nobody holding the write side any more, "\r\nPlayer Quit\r\n".
-            ReadAvailable(*reader);
-            break;
-        }
-        if (ready > 0 && waitSet[1].revents != 0) {
-            break;
-        }
-        result = ReadAvailable(*reader);
+    if (reader->mode == ReadMode::OnArrival) {
+        WaitOnArrival(*reader);
+    } else {
+        WaitPaced(*reader);
     }
 
     reader->CloseDescriptors();

@@ -6,14 +6,22 @@
 
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
 // One bot process with its standard streams on pipes, and the only path by which the moderator
 // talks to it. Open starts the bot; a reader thread of the channel forwards whatever the bot writes
-// to its standard output or standard error (one pipe, in the order written) to WriteStdOut, in
-// chunks of at most 255 bytes; Printf writes to the bot's standard input. The channel reports its
-// own failures as text through WriteStdError. Both sinks discard their text here; subclasses give
-// them a meaning.
+// to its standard output or standard error (one pipe, in the order written) to OnOutput, and
+// reports the bot's end through OnBotEnded; Printf writes to the bot's standard input. The channel
+// reports its own failures as text through WriteStdError. By default OnOutput passes each chunk to
+// WriteStdOut and OnBotEnded writes "\r\nPlayer Quit\r\n" there; both sinks discard their text
+// here; subclasses give them a meaning.
+//
+// The reader works in one of two modes, fixed when the channel is made. Paced (the window): it
+// looks at the pipe every pollMs and forwards what arrived in chunks of at most kChunkBytes, which
+// bots written for the window rely on. OnArrival (the headless runner): it waits on the pipe
+// itself, beside the stop signal and the child's end, and forwards what arrived at once, in chunks
+// of up to kStreamChunkBytes.
 //
 // The bot runs in a session of its own with the moderator's environment and working directory and
 // inherits no descriptor but its three standard streams. The channel never kills or signals a bot:
@@ -34,6 +42,7 @@ public:
         bool hasThread;
         int stopEvent;
         std::thread::id threadId;
+        // The paced reader's interval; 0 for a reader that waits on the pipe.
         unsigned pollMs;
         int childStdin;
         int childStdout;
@@ -57,14 +66,35 @@ public:
     // The bytes of one chunk at most; the reader's buffer has one more for the NUL.
     static constexpr int kChunkBytes = 255;
 
+    // The bytes of one chunk at most for a reader that waits on the pipe.
+    static constexpr int kStreamChunkBytes = 65536;
+
     // The reader's poll interval when none is given: the window's timing.
     static constexpr unsigned kDefaultPollMs = 100;
 
-    // Closed; starts nothing. `pollMs` is the timeout of each wait of the reader, fixed for the
-    // channel's life: the window keeps kDefaultPollMs, while a headless runner may pass a few
-    // milliseconds so that games between fast bots are not paced by the poll. A value of 0 is
-    // taken as 1, so that the reader never spins. Owner's thread.
+    // How the reader hands the bot's output over; see the class comment.
+    enum class ReadMode {
+        Paced,
+        OnArrival,
+    };
+
+    // How a bot's end was seen, for OnBotEnded.
+    enum class BotEnd {
+        // The bot's side of the output pipe closed: the bot ended, or closed its output.
+        OutputClosed,
+        // The bot's process ended while something it started still holds the output pipe open.
+        ProcessEnded,
+        // Reading the pipe failed ("Read stdout pipe error\r\n" went to WriteStdError first).
+        ReadFailed,
+    };
+
+    // Closed, paced; starts nothing. `pollMs` is the timeout of each wait of the reader, fixed for
+    // the channel's life (the window keeps kDefaultPollMs). A value of 0 is taken as 1, so that
+    // the reader never spins. Owner's thread.
     explicit CPlayerChannel(unsigned pollMs = kDefaultPollMs);
+    // Closed, in the given mode (Paced at kDefaultPollMs, or OnArrival); starts nothing. Owner's
+    // thread.
+    explicit CPlayerChannel(ReadMode mode);
     // Closes the channel, discarding whatever that reports. Owner's thread.
     virtual ~CPlayerChannel();
 
@@ -72,9 +102,17 @@ public:
     CPlayerChannel& operator=(const CPlayerChannel&) = delete;
 
 protected:
-    // Receives each chunk of the bot's output (NUL-terminated: a chunk that holds a NUL byte ends
-    // there) and "\r\nPlayer Quit\r\n" when the bot's side of the output pipe has closed. Reader
-    // thread; also the owner's thread when a subclass's error sink passes text on to it.
+    // Receives each chunk of the bot's output exactly as read, NUL bytes included; chunk.data()
+    // is NUL-terminated. The default passes it to WriteStdOut. Reader thread.
+    virtual void OnOutput(std::string_view chunk);
+    // The bot has ended, as `how` says; called once per bot, after its last OnOutput, and never
+    // after a Close. The default writes "\r\nPlayer Quit\r\n" to WriteStdOut when the output
+    // pipe closed, and nothing otherwise. Reader thread.
+    virtual void OnBotEnded(BotEnd how);
+    // Receives each chunk of the bot's output as a C string (a chunk that holds a NUL byte ends
+    // there) and "\r\nPlayer Quit\r\n" when the bot's side of the output pipe has closed, from
+    // the defaults of OnOutput and OnBotEnded. Reader thread; also the owner's thread when a
+    // subclass's error sink passes text on to it.
     virtual void WriteStdOut(const char* text);
     // Receives the channel's own error messages. Reader thread (read errors) or owner's thread
     // (failures of Open and Close).
@@ -132,16 +170,22 @@ private:
     int StartReader();
     // Forwards everything the pipe holds. Static, like Deliver, so that a reader touches its
     // channel only through the sink calls that Deliver guards. Returns 1 when all was forwarded and
-    // the pipe is still open, 0 when the bot's side of the pipe is closed ("\r\nPlayer Quit\r\n"
-    // has been forwarded), -1 on any other failure ("Read stdout pipe error\r\n" has been
+    // the pipe is still open, 0 when the bot's side of the pipe is closed (the end has been
+    // reported), -1 on any other failure ("Read stdout pipe error\r\n" and the end have been
     // reported), or kStopped when a stop was requested or the channel was closed from a sink.
-    // Reader thread.
-    static int ReadAvailable(ReaderState& reader);
-    // Hands one text to a sink unless the reader is to stop; false when the reader is to stop
+    // `drain`: read on until the pipe is empty (an OnArrival reader otherwise stops after a read
+    // that did not fill its buffer). Reader thread.
+    static int ReadAvailable(ReaderState& reader, bool drain = false);
+    // Calls `sink` on the channel unless the reader is to stop; false when the reader is to stop
     // (before or after the call). Reader thread.
-    static bool Deliver(ReaderState& reader, bool toError, const char* text);
-    // The reader thread's procedure. Reader thread.
+    template <class Sink>
+    static bool Deliver(ReaderState& reader, Sink&& sink);
+    // Reports the read error and the end. Returns -1 for ReadAvailable. Reader thread.
+    static int ReportReadError(ReaderState& reader);
+    // The reader thread's procedure, and its two ways of waiting. Reader thread.
     static void ReaderThread(const std::shared_ptr<ReaderState>& reader);
+    static void WaitPaced(ReaderState& reader);
+    static void WaitOnArrival(ReaderState& reader);
     // Close, reporting an overdue reader only if `report`. Owner's thread or reader thread.
     void CloseImpl(bool report);
     // The part of Close that the reader runs for itself. Reader thread.
@@ -158,6 +202,7 @@ private:
     // An eventfd; the reader polls it beside the pidfd, and a Close writes it. -1 when none.
     int m_stopEvent = -1;
     std::thread::id m_threadId;
+    const ReadMode m_mode;
     const unsigned m_pollMs;
     int m_childStdin = -1;
     int m_childStdout = -1;

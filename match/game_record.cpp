@@ -1,50 +1,62 @@
 #include "match/game_record.h"
 
-#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+
+namespace {
+
+// Keys in the order the log has always shown them.
+using Json = nlohmann::ordered_json;
+
+constexpr const char* kResultTexts[] = {"1-0", "0-1", "1/2-1/2"};
+
+}  // namespace
 
 std::string GameRecord::ResultText() const {
-    switch (outcome) {
-        case Outcome::Player1Wins:
-            return "1-0";
-        case Outcome::Player2Wins:
-            return "0-1";
-        case Outcome::Draw:
-            break;
+    return kResultTexts[static_cast<int>(outcome)];
+}
+
+std::vector<long long> GameRecord::MoveMsOf(int player) const {
+    std::vector<long long> times;
+    for (std::size_t i = player == firstMover ? 0 : 1; i < moveMs.size(); i += 2) {
+        times.push_back(moveMs[i]);
     }
-    return "1/2-1/2";
+    return times;
 }
 
 std::string GameRecord::ToJson() const {
-    std::string json =
-        "{\"game\":" + std::to_string(number) + ",\"first\":" + std::to_string(firstMover) +
-        ",\"moves\":" + JsonString(moves) + ",\"result\":" + JsonString(ResultText()) +
-        ",\"reason\":" + JsonString(reason) + ",\"move_ms\":[";
-    for (std::size_t i = 0; i < moveMs.size(); ++i) {
-        json += (i == 0 ? "" : ",") + std::to_string(moveMs[i]);
-    }
-    json += "],\"restarted\":[";
-    for (std::size_t i = 0; i < restarted.size(); ++i) {
-        json += (i == 0 ? "" : ",") + std::to_string(restarted[i]);
-    }
-    json += "]}";
-    return json;
+    const Json json = {{"game", number},         {"first", firstMover}, {"moves", moves},
+                       {"result", ResultText()}, {"reason", reason},    {"move_ms", moveMs},
+                       {"restarted", restarted}};
+    // A reason quotes nothing a bot wrote unescaped, but a stray byte must not stop the log.
+    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-std::string GameRecord::JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
+std::optional<GameRecord> GameRecord::FromJson(std::string_view line) {
+    const Json json = Json::parse(line, nullptr, false);
+    if (!json.is_object()) {
+        return std::nullopt;
     }
-    out += '"';
-    return out;
+    try {
+        GameRecord record;
+        record.number = json.at("game").get<int>();
+        record.firstMover = json.at("first").get<int>();
+        record.moves = json.at("moves").get<std::string>();
+        const std::string result = json.at("result").get<std::string>();
+        record.reason = json.at("reason").get<std::string>();
+        record.moveMs = json.at("move_ms").get<std::vector<long long>>();
+        record.restarted = json.at("restarted").get<std::vector<int>>();
+        const auto* outcome = std::find(std::begin(kResultTexts), std::end(kResultTexts), result);
+        if (outcome == std::end(kResultTexts) || record.number < 1 ||
+            (record.firstMover != 1 && record.firstMover != 2) ||
+            record.moves.find_first_not_of("1234567") != std::string::npos ||
+            record.moveMs.size() != record.moves.size()) {
+            return std::nullopt;
+        }
+        record.outcome = static_cast<Outcome>(outcome - std::begin(kResultTexts));
+        return record;
+    } catch (const Json::exception&) {
+        return std::nullopt;
+    }
 }

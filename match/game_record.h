@@ -1,10 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // What one game of a match came to: the record the referee returns, the runner prints a line of
-// and writes to the log. Plain data; any thread that owns it.
+// and writes to the log, and a resumed run reads back. Plain data; any thread that owns it.
 struct GameRecord {
     enum class Outcome {
         Player1Wins,
@@ -27,15 +29,20 @@ struct GameRecord {
     // The slots whose bot was started again (it had ended) before this game, ascending.
     std::vector<int> restarted;
 
+    bool operator==(const GameRecord&) const = default;
+
     // "1-0", "0-1" or "1/2-1/2": player 1's score, then player 2's.
     std::string ResultText() const;
+
+    // The move times of slot `player`'s moves (1 or 2), in order.
+    std::vector<long long> MoveMsOf(int player) const;
 
     // The record as one line of JSON without a line end:
     // {"game":3,"first":1,"moves":"4455","result":"1-0","reason":"...","move_ms":[0,1,0,0],
     //  "restarted":[]}
     std::string ToJson() const;
 
-    // A string as a JSON string literal, quotes included: ", \ and control characters escaped,
-    // other bytes passed as they are.
-    static std::string JsonString(const std::string& text);
+    // A record from one line as ToJson writes it; nothing for a line that is not one (no JSON
+    // object, a field missing or of the wrong type or range).
+    static std::optional<GameRecord> FromJson(std::string_view line);
 };

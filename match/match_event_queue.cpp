@@ -1,11 +1,36 @@
 #include "match/match_event_queue.h"
 
+#include "channel/stop_signal.h"
+
 #include <utility>
 
-void MatchEventQueue::Push(MatchEvent event) {
+namespace {
+
+using namespace std::chrono_literals;
+
+// How often a Push held up for room looks at its stop signal.
+constexpr auto kStopCheck = 10ms;
+
+}  // namespace
+
+std::size_t MatchEventQueue::Cost(const MatchEvent& event) {
+    return sizeof(MatchEvent) + event.text.size();
+}
+
+void MatchEventQueue::Push(MatchEvent event, const StopSignal* stop) {
+    const std::size_t slot = event.player == 2 ? 1 : 0;
+    const std::size_t cost = Cost(event);
     {
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
+        while (m_queuedBytes[slot] + cost > kMaxQueuedBytes) {
+            // Once interrupted, the referee takes nothing more.
+            if (m_interruptSignal != 0 || (stop != nullptr && stop->Requested())) {
+                return;
+            }
+            m_room.wait_for(lock, kStopCheck);
+        }
         event.sequence = ++m_lastSequence;
+        m_queuedBytes[slot] += cost;
         m_events.push_back(std::move(event));
     }
     m_changed.notify_all();
@@ -19,6 +44,7 @@ void MatchEventQueue::Interrupt(int signal) {
         }
     }
     m_changed.notify_all();
+    m_room.notify_all();
 }
 
 std::uint64_t MatchEventQueue::LastSequence() const {
@@ -42,5 +68,8 @@ std::optional<MatchEvent> MatchEventQueue::PopUntil(Clock::time_point deadline) 
     }
     MatchEvent event = std::move(m_events.front());
     m_events.pop_front();
+    m_queuedBytes[event.player == 2 ? 1 : 0] -= Cost(event);
+    lock.unlock();
+    m_room.notify_all();
     return event;
 }

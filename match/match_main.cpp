@@ -1,20 +1,24 @@
 // fourfall-match: referees whole matches between two bots without a window. See MatchOptions for
-// the command line and MatchReferee for how a game runs.
+// the command line, MatchReferee for how a game runs, MatchRunner for games played side by side
+// and MatchLog for the log a run can be resumed from.
 
 #include "match/game_record.h"
 #include "match/interrupt_watcher.h"
+#include "match/match_log.h"
 #include "match/match_options.h"
 #include "match/match_referee.h"
 #include "match/match_report.h"
+#include "match/match_runner.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <optional>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -37,15 +41,56 @@ int main(int argc, char** argv) {
         std::cout << MatchOptions::Usage();
         return kExitOk;
     }
+    if (options->version) {
+        std::cout << MatchOptions::VersionText();
+        return kExitOk;
+    }
 
-    std::ofstream log;
+    const MatchLog::Run run{options->commands, options->moveTime, options->startTime};
+    std::vector<GameRecord> records;
+    MatchLog log;
     if (!options->logPath.empty()) {
-        log.open(options->logPath, std::ios::out | std::ios::trunc);
-        if (!log) {
-            std::cerr << "fourfall-match: cannot write the log " << options->logPath << ": "
-                      << std::strerror(errno) << "\n";
+        MatchLog::Contents contents;
+        if (options->resume) {
+            std::optional<MatchLog::Contents> read =
+                MatchLog::ReadForResume(options->logPath, run, error);
+            if (!read) {
+                std::cerr << "fourfall-match: " << error << "\n";
+                return kExitUsage;
+            }
+            contents = std::move(*read);
+            for (const GameRecord& record : contents.records) {
+                if (record.number > options->games) {
+                    std::cerr << "fourfall-match: cannot resume: the log holds game "
+                              << record.number << ", beyond --games " << options->games << "\n";
+                    return kExitUsage;
+                }
+            }
+        }
+        if (!log.Open(options->logPath, run, contents.wholeBytes, error)) {
+            std::cerr << "fourfall-match: " << error << "\n";
             return kExitStartFailed;
         }
+        records = std::move(contents.records);
+    }
+
+    std::vector<int> missing;
+    {
+        std::set<int> done;
+        for (const GameRecord& record : records) {
+            done.insert(record.number);
+        }
+        for (int number = 1; number <= options->games; ++number) {
+            if (done.count(number) == 0) {
+                missing.push_back(number);
+            }
+        }
+    }
+    const unsigned cores = std::thread::hardware_concurrency();
+    if (cores > 0 && static_cast<unsigned>(options->concurrency) > cores) {
+        std::cerr << "fourfall-match: warning: --concurrency " << options->concurrency
+                  << " is more than the " << cores
+                  << " cores here, so bots wait for a core and their time limits are unfair\n";
     }
 
     MatchReferee::Settings settings;
@@ -53,32 +98,32 @@ int main(int argc, char** argv) {
     settings.games = options->games;
     settings.moveTime = options->moveTime;
     settings.startTime = options->startTime;
-    MatchReferee referee(settings);
+    const int referees =
+        std::max(1, std::min(options->concurrency, static_cast<int>(missing.size())));
+    MatchRunner runner(settings, referees);
     // Before any other thread exists (the channels start theirs in StartBots), so that every
     // thread inherits the blocked signals.
-    InterruptWatcher watcher([&referee](int signal) { referee.Interrupt(signal); });
+    InterruptWatcher watcher([&runner](int signal) { runner.Interrupt(signal); });
 
-    if (const int failed = referee.StartBots(); failed != 0) {
-        const int startError = errno;
-        std::cerr << "fourfall-match: player " << failed
-                  << " could not be started: " << options->commands[failed - 1] << ": "
-                  << std::strerror(startError) << "\n";
-        referee.EndBots();
-        return kExitStartFailed;
+    if (!missing.empty()) {
+        if (const int failed = runner.StartBots(); failed != 0) {
+            const int startError = errno;
+            std::cerr << "fourfall-match: player " << failed
+                      << " could not be started: " << options->commands[failed - 1] << ": "
+                      << std::strerror(startError) << "\n";
+            runner.EndBots();
+            return kExitStartFailed;
+        }
     }
 
-    const std::array<std::string, 2> labels = {MatchReport::Label(options->commands[0]),
-                                               MatchReport::Label(options->commands[1])};
     bool logFailed = false;
     MatchReferee::Callbacks callbacks;
     callbacks.onGame = [&](const GameRecord& record) {
         if (!options->quiet) {
             std::cout << MatchReport::GameLine(record, options->games) << std::endl;
         }
-        if (log.is_open()) {
-            log << record.ToJson() << "\n";
-            log.flush();
-            logFailed = logFailed || !log;
+        if (!options->logPath.empty() && !logFailed) {
+            logFailed = !log.Append(record);
         }
     };
     callbacks.onRestart = [&](int player, int game, bool started) {
@@ -87,14 +132,19 @@ int main(int argc, char** argv) {
                       << std::endl;
         }
     };
-    const std::vector<GameRecord> records = referee.Play(callbacks);
-    referee.EndBots();
+    const std::vector<GameRecord> played = runner.Play(missing, callbacks);
+    runner.EndBots();
+    records.insert(records.end(), played.begin(), played.end());
+    std::sort(records.begin(), records.end(),
+              [](const GameRecord& a, const GameRecord& b) { return a.number < b.number; });
 
-    const int signal = referee.InterruptSignal();
+    const int signal = runner.InterruptSignal();
     if (signal != 0) {
         std::cerr << "fourfall-match: interrupted by signal " << signal << " after "
                   << records.size() << " of " << options->games << " games\n";
     }
+    const std::array<std::string, 2> labels = {MatchReport::Label(options->commands[0]),
+                                               MatchReport::Label(options->commands[1])};
     std::cout << MatchReport::Table(records, labels) << std::flush;
     if (logFailed) {
         std::cerr << "fourfall-match: writing the log " << options->logPath << " failed\n";

@@ -1,23 +1,16 @@
 #include "match/match_options.h"
 
+#include <CLI/CLI.hpp>
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <memory>
+#include <tuple>
 
 namespace {
 
 constexpr double kMaxDurationMs = 24.0 * 60 * 60 * 1000;
-
-// A whole number of games in 1..kMaxGames, or nothing.
-std::optional<int> ParseGames(std::string_view text) {
-    int games = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), games);
-    if (error != std::errc() || end != text.data() + text.size() || games < 1 ||
-        games > MatchOptions::kMaxGames) {
-        return std::nullopt;
-    }
-    return games;
-}
 
 }  // namespace
 
@@ -64,98 +57,189 @@ std::string MatchOptions::DurationText(std::chrono::milliseconds duration) {
     return seconds + " s";
 }
 
+namespace {
+
+// The usage line the runner has always printed, in place of CLI11's, and the description after
+// it.
+class UsageFormatter : public CLI::Formatter {
+public:
+    std::string make_description(const CLI::App* /*app*/) const override { return {}; }
+    std::string make_usage(const CLI::App* app, std::string /*name*/) const override {
+        return "usage: fourfall-match [options] COMMAND1 COMMAND2\n" + app->get_description() +
+               "\n";
+    }
+};
+
+// The raw values, checked after CLI11 has split the arguments, so that each bad value gets a
+// message that says what would be right.
+struct RawOptions {
+    std::vector<std::string> commands;
+    std::string games = "10";
+    std::string moveTime = "5s";
+    std::string startTime = "10s";
+    std::string concurrency = "1";
+    std::optional<std::string> logPath;
+    bool quiet = false;
+    bool resume = false;
+    bool version = false;
+};
+
+// The parser, bound to `raw`.
+std::unique_ptr<CLI::App> MakeApp(RawOptions& raw) {
+    auto app = std::make_unique<CLI::App>(
+        "Plays a match between two bots without a window. Each COMMAND is one bot's command\n"
+        "line, quoted as one argument; COMMAND1 is player 1.",
+        "fourfall-match");
+    app->formatter(std::make_shared<UsageFormatter>());
+    app->get_formatter()->column_width(26);
+    app->get_formatter()->label("OPTIONS", "options");
+    app->allow_extras();
+    app->add_option("--games", raw.games,
+                    "games to play; player 1 moves first in odd games, player 2 in even ones")
+        ->type_name("N")
+        ->capture_default_str();
+    app->add_option("--move-time", raw.moveTime, "time limit for each move")
+        ->type_name("T")
+        ->capture_default_str();
+    app->add_option("--start-time", raw.startTime, "time limit for the \"p\" before each game")
+        ->type_name("T")
+        ->capture_default_str();
+    app->add_option("--concurrency", raw.concurrency,
+                    "games played at once, each by its own two bot processes")
+        ->type_name("N")
+        ->capture_default_str();
+    app->add_option("--log", raw.logPath,
+                    "write the run and one JSON object per game to FILE (replaced, unless "
+                    "--resume)")
+        ->type_name("FILE");
+    app->add_flag("--resume", raw.resume,
+                  "play only the games missing from the --log FILE of the same run, then report "
+                  "all of them");
+    app->add_flag("--quiet", raw.quiet, "print only the final table");
+    app->add_flag("--version", raw.version, "print the version");
+    app->add_option("COMMAND", raw.commands, "a bot's command line (two of them)");
+    app->footer(
+        "T is seconds (5, 0.5, 5s) or milliseconds (500ms). A --concurrency above the number of\n"
+        "cores makes timed games unfair.\n"
+        "Exit status: 0 the match ran to its end, 1 a bot could not be started (or the log\n"
+        "not written), 2 a usage error (or a refused resume), 128+N when ended by signal N.");
+    return app;
+}
+
+// A whole number in `low`..`high`, or nothing.
+std::optional<int> ParseCount(std::string_view text, int low, int high) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
 std::string MatchOptions::Usage() {
-    return "usage: fourfall-match [options] COMMAND1 COMMAND2\n"
-           "Plays a match between two bots without a window. Each COMMAND is one bot's command\n"
-           "line, quoted as one argument; COMMAND1 is player 1.\n"
-           "  --games N         games to play (default 10); the first mover alternates\n"
-           "  --move-time T     time limit for each move (default 5s)\n"
-           "  --start-time T    time limit for the \"p\" before each game (default 10s)\n"
-           "  --log FILE        write one JSON object per game to FILE (replaced)\n"
-           "  --quiet           print only the final table\n"
-           "  --help            print this text\n"
-           "T is seconds (5, 0.5, 5s) or milliseconds (500ms).\n"
-           "Exit status: 0 the match ran to its end, 1 a bot could not be started (or the log\n"
-           "not written), 2 a usage error, 128+N when ended by signal N.\n";
+    RawOptions raw;
+    return MakeApp(raw)->help();
+}
+
+std::string MatchOptions::VersionText() {
+    return std::string("fourfall-match ") + FOURFALL_VERSION + "\n";
 }
 
 std::optional<MatchOptions> MatchOptions::Parse(const std::vector<std::string>& args,
                                                 std::string& error) {
-    MatchOptions options;
-    std::vector<std::string> commands;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            commands.push_back(arg);
-            continue;
-        }
+    // CLI11 would take the next argument as the value of "--name=".
+    for (const std::string& arg : args) {
         if (arg == "--") {
-            optionsEnded = true;
-            continue;
+            break;
         }
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-            return options;
-        }
-        if (arg == "--quiet") {
-            options.quiet = true;
-            continue;
-        }
-
-        std::string name = arg;
-        std::optional<std::string> value;
-        if (const std::size_t equals = arg.find('='); equals != std::string::npos) {
-            name = arg.substr(0, equals);
-            value = arg.substr(equals + 1);
-        }
-        if (name != "--games" && name != "--move-time" && name != "--start-time" &&
-            name != "--log") {
-            error = "unknown option " + arg;
+        if (arg.starts_with("--") && arg.ends_with('=')) {
+            const std::string name = arg.substr(0, arg.size() - 1);
+            error =
+                name == "--log" ? "--log needs a file name" : "option " + name + " needs a value";
             return std::nullopt;
         }
-        if (!value) {
-            if (i + 1 == args.size()) {
-                error = "option " + name + " needs a value";
-                return std::nullopt;
-            }
-            value = args[++i];
-        }
-        if (name == "--games") {
-            const std::optional<int> games = ParseGames(*value);
-            if (!games) {
-                error = "--games needs a whole number from 1 to " + std::to_string(kMaxGames) +
-                        ", not \"" + *value + "\"";
-                return std::nullopt;
-            }
-            options.games = *games;
-        } else if (name == "--log") {
-            if (value->empty()) {
-                error = "--log needs a file name";
-                return std::nullopt;
-            }
-            options.logPath = *value;
-        } else {
-            const std::optional<std::chrono::milliseconds> duration = ParseDuration(*value);
-            if (!duration) {
-                error = name + " needs a time such as 5, 0.5s or 500ms (at most a day), not \"" +
-                        *value + "\"";
-                return std::nullopt;
-            }
-            (name == "--move-time" ? options.moveTime : options.startTime) = *duration;
+    }
+    RawOptions raw;
+    const std::unique_ptr<CLI::App> app = MakeApp(raw);
+    // CLI11 takes the arguments last to first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    MatchOptions options;
+    try {
+        app->parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        options.help = true;
+        return options;
+    } catch (const CLI::ArgumentMismatch& e) {
+        const std::string what = e.what();
+        error = "option " + what.substr(0, what.find(':')) + " needs a value";
+        return std::nullopt;
+    } catch (const CLI::ParseError& e) {
+        error = e.what();
+        return std::nullopt;
+    }
+    for (const std::string& extra : app->remaining()) {
+        if (extra != "--") {
+            error = "unknown option " + extra;
+            return std::nullopt;
         }
     }
-    if (commands.size() != 2) {
-        error = commands.size() < 2 ? "two bot command lines are needed"
-                                    : "too many arguments: quote each command line as one";
+    if (raw.version) {
+        options.version = true;
+        return options;
+    }
+
+    const std::optional<int> games = ParseCount(raw.games, 1, kMaxGames);
+    if (!games) {
+        error = "--games needs a whole number from 1 to " + std::to_string(kMaxGames) + ", not \"" +
+                raw.games + "\"";
+        return std::nullopt;
+    }
+    options.games = *games;
+    const std::optional<int> concurrency = ParseCount(raw.concurrency, 1, kMaxConcurrency);
+    if (!concurrency) {
+        error = "--concurrency needs a whole number from 1 to " + std::to_string(kMaxConcurrency) +
+                ", not \"" + raw.concurrency + "\"";
+        return std::nullopt;
+    }
+    options.concurrency = *concurrency;
+    for (const auto& [name, text, field] :
+         {std::tuple{"--move-time", &raw.moveTime, &options.moveTime},
+          std::tuple{"--start-time", &raw.startTime, &options.startTime}}) {
+        const std::optional<std::chrono::milliseconds> duration = ParseDuration(*text);
+        if (!duration) {
+            error = std::string(name) +
+                    " needs a time such as 5, 0.5s or 500ms (at most a day), not \"" + *text + "\"";
+            return std::nullopt;
+        }
+        *field = *duration;
+    }
+    if (raw.logPath) {
+        if (raw.logPath->empty()) {
+            error = "--log needs a file name";
+            return std::nullopt;
+        }
+        options.logPath = *raw.logPath;
+    }
+    options.resume = raw.resume;
+    if (options.resume && options.logPath.empty()) {
+        error = "--resume needs the --log of the run to resume";
+        return std::nullopt;
+    }
+    options.quiet = raw.quiet;
+
+    if (raw.commands.size() != 2) {
+        error = raw.commands.size() < 2 ? "two bot command lines are needed"
+                                        : "too many arguments: quote each command line as one";
         return std::nullopt;
     }
     for (std::size_t i = 0; i < 2; ++i) {
-        if (commands[i].find_first_not_of(" \t\n") == std::string::npos) {
+        if (raw.commands[i].find_first_not_of(" \t\n") == std::string::npos) {
             error = "the command line of player " + std::to_string(i + 1) + " is empty";
             return std::nullopt;
         }
-        options.commands[i] = commands[i];
+        options.commands[i] = raw.commands[i];
     }
     return options;
 }

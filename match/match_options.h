@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-// The command line of fourfall-match:
+// The command line of fourfall-match, read with CLI11:
 //   fourfall-match [options] COMMAND1 COMMAND2
 // Options may come before, between or after the two commands; "--name value" and "--name=value"
 // both work, and "--" ends the options.
@@ -22,18 +22,28 @@ struct MatchOptions {
     bool quiet = false;
     // Empty: no log.
     std::string logPath;
-    // --help was given: print the usage and stop (the other fields are not filled in).
+    // Play only the games that the log does not hold yet.
+    bool resume = false;
+    // Games played at once, each by its own pair of bot processes.
+    int concurrency = 1;
+    // --help or --version was given: print the usage or the version and stop (the other fields
+    // are not filled in).
     bool help = false;
+    bool version = false;
 
     static constexpr int kMaxGames = 1000000;
+    static constexpr int kMaxConcurrency = 256;
 
     // Reads the arguments after the program name. On success returns the options; otherwise
     // leaves a one-line message (without a line end) in `error` and returns nothing.
     static std::optional<MatchOptions> Parse(const std::vector<std::string>& args,
                                              std::string& error);
 
-    // The usage text, several lines, each ending in "\n".
+    // The usage text with every option and its default, several lines, each ending in "\n".
     static std::string Usage();
+
+    // "fourfall-match 1.2\n".
+    static std::string VersionText();
 
     // A time limit as given on the command line: seconds ("5", "0.25", "5s") or milliseconds
     // ("250ms"), more than 0 and at most a day, in whole milliseconds (rounded). Nothing for

@@ -3,17 +3,10 @@
 #include "match/match_event_queue.h"
 
 #include <chrono>
-#include <cstring>
 #include <utility>
 
-namespace {
-
-constexpr const char kPlayerQuit[] = "\r\nPlayer Quit\r\n";
-
-}  // namespace
-
-MatchPlayerChannel::MatchPlayerChannel(MatchEventQueue& queue, int player, unsigned pollMs)
-    : CPlayerChannel(pollMs), m_queue(queue), m_player(player) {}
+MatchPlayerChannel::MatchPlayerChannel(MatchEventQueue& queue, int player)
+    : CPlayerChannel(ReadMode::OnArrival), m_queue(queue), m_player(player) {}
 
 MatchPlayerChannel::~MatchPlayerChannel() {
     CloseQuietly();
@@ -21,44 +14,32 @@ MatchPlayerChannel::~MatchPlayerChannel() {
 
 int MatchPlayerChannel::Start(const std::string& commandLine) {
     // Once Close returns, the previous reader has ended (or been abandoned, and then it calls no
-    // sink any more), so the fields below are ours until Open starts the next reader.
+    // hook any more), so the fields below are ours until Open starts the next reader.
     Close();
     m_assembler.Reset();
     ++m_generation;
     return Open(commandLine.c_str());
 }
 
-void MatchPlayerChannel::WriteStdOut(const char* text) {
+void MatchPlayerChannel::OnOutput(std::string_view chunk) {
     const auto at = std::chrono::steady_clock::now();
-    std::vector<std::string> lines = m_assembler.Feed(text);
-    if (std::strcmp(text, kPlayerQuit) == 0) {
-        PushQuit(std::move(lines));
-        return;
-    }
-    for (std::string& line : lines) {
+    const std::shared_ptr<StopSignal> stop = ReaderStopSignal();
+    for (LineAssembler::Line& line : m_assembler.Feed(chunk)) {
         MatchEvent event;
-        event.kind = MatchEvent::Kind::Line;
+        event.kind = line.overlong ? MatchEvent::Kind::Overlong : MatchEvent::Kind::Line;
         event.player = m_player;
         event.generation = m_generation;
-        event.text = std::move(line);
+        event.text = std::move(line.text);
         event.at = at;
-        m_queue.Push(std::move(event));
+        m_queue.Push(std::move(event), stop.get());
     }
 }
 
-void MatchPlayerChannel::WriteStdError(const char* /*text*/) {
-    // Only a read error comes from the reader thread, and after it the reader closes the channel.
-    if (ReaderStopSignal() != nullptr) {
-        PushQuit({});
-    }
-}
-
-void MatchPlayerChannel::PushQuit(std::vector<std::string> lines) {
+void MatchPlayerChannel::OnBotEnded(BotEnd /*how*/) {
     MatchEvent event;
-    event.kind = MatchEvent::Kind::Quit;
+    event.kind = MatchEvent::Kind::Ended;
     event.player = m_player;
     event.generation = m_generation;
-    event.lines = std::move(lines);
     event.at = std::chrono::steady_clock::now();
-    m_queue.Push(std::move(event));
+    m_queue.Push(std::move(event), ReaderStopSignal().get());
 }

@@ -4,29 +4,30 @@
 #include "match/line_assembler.h"
 
 #include <string>
+#include <string_view>
 
 class MatchEventQueue;
 
-// The runner's channel to one bot: the player channel, whose sinks cut the bot's output into
-// lines and hand each line to the referee as an event. The window's pane and last-chunk store play
-// no part here; the runner keeps every line in order instead of only the latest chunk.
+// The runner's channel to one bot: the player channel in its OnArrival mode, whose hooks cut the
+// bot's output into lines and hand each to the referee as an event the moment it arrives. The
+// window's pane and last-chunk store play no part here; the runner keeps every line in order
+// instead of only the latest chunk.
 //
 // What reaches the queue, all on the reader thread:
-//   - a Line event for every whole line of output (see LineAssembler);
-//   - a Quit event when the channel reports "\r\nPlayer Quit\r\n" (the bot's side of the pipe has
-//     closed, normally because the bot ended) or a read error. A bot can print that text itself,
-//     so the event carries the lines the text would complete, and the referee decides by whether
-//     the channel has closed.
+//   - a Line event for every whole line of output that is no note, an Overlong event for a line
+//     that grew too long (see LineAssembler);
+//   - an Ended event when the channel reports the bot's end (its output closed, its process
+//     ended, or reading failed), after everything the copy wrote.
 // The channel's own messages on the owner's thread (a failed start, an abandoned reader) are not
 // passed on: Start's result reports a failed start.
 //
 // Threads: the owner's thread (the referee's) constructs it, calls Start, Printf and Close; the
-// reader thread runs the sinks.
+// reader thread runs the hooks.
 class MatchPlayerChannel : public CPlayerChannel {
 public:
-    // Events go to `queue` (which must outlive the channel) under slot `player` (1 or 2); the
-    // reader polls every `pollMs` milliseconds. Owner's thread.
-    MatchPlayerChannel(MatchEventQueue& queue, int player, unsigned pollMs);
+    // Events go to `queue` (which must outlive the channel) under slot `player` (1 or 2). Owner's
+    // thread.
+    MatchPlayerChannel(MatchEventQueue& queue, int player);
     // Stops the reader before the members it uses go; the bot is left running, as by Close.
     // Owner's thread.
     ~MatchPlayerChannel() override;
@@ -40,15 +41,12 @@ public:
     unsigned Generation() const { return m_generation; }
 
 protected:
-    // Reader thread (also the owner's thread for messages the channel passes on; not the case
-    // here).
-    void WriteStdOut(const char* text) override;
-    // Reader thread (read errors) or owner's thread (failed start, abandoned reader).
-    void WriteStdError(const char* text) override;
+    // Reader thread.
+    void OnOutput(std::string_view chunk) override;
+    // Reader thread.
+    void OnBotEnded(BotEnd how) override;
 
 private:
-    void PushQuit(std::vector<std::string> lines);
-
     MatchEventQueue& m_queue;
     const int m_player;
     // Changed only by Start while no reader runs, and read by the reader that Start then starts.

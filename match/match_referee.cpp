@@ -6,19 +6,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <thread>
 #include <utility>
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// How often the referee looks at the channels while no event comes: a bot whose output is held
-// open by a process it started ends without a "Player Quit", and only its channel's closing tells.
-constexpr auto kClosureCheck = 20ms;
-// How long a Quit event may take to be followed by the channel's closing: the reader closes the
-// channel right after delivering it, so anything longer means the bot printed the text itself.
-constexpr auto kQuitConfirm = 1s;
 
 int Other(int player) {
     return 3 - player;
@@ -43,6 +35,11 @@ std::string DescribeMove(const std::string& move) {
     return escaped;
 }
 
+std::string OverlongReason(int player) {
+    return PlayerName(player) + " wrote a line longer than " +
+           std::to_string(LineAssembler::kMaxLineBytes) + " bytes";
+}
+
 long long RoundedMs(MatchReferee::Clock::duration duration) {
     const auto us = std::chrono::duration_cast<std::chrono::microseconds>(duration).count();
     return std::max(0LL, static_cast<long long>((us + 500) / 1000));
@@ -58,10 +55,6 @@ struct MatchReferee::Bot {
     // game.
     bool ended = false;
     Clock::time_point startedAt{};
-    // Set when the referee saw the current copy's channel closed: the queue's last sequence number
-    // then, and the time.
-    std::optional<std::uint64_t> closedAfter;
-    Clock::time_point closedAt{};
     // Readiness: lines with a sequence number above readyAfter count, and ready says whether the
     // latest of them (not beginning with "?") began with "p".
     std::uint64_t readyAfter = 0;
@@ -79,8 +72,7 @@ struct MatchReferee::Forfeits {
 MatchReferee::MatchReferee(Settings settings) : m_settings(std::move(settings)) {
     for (int player = 1; player <= 2; ++player) {
         m_bots[player - 1] = std::make_unique<Bot>();
-        m_bots[player - 1]->channel =
-            std::make_unique<MatchPlayerChannel>(m_queue, player, m_settings.pollMs);
+        m_bots[player - 1]->channel = std::make_unique<MatchPlayerChannel>(m_queue, player);
     }
 }
 
@@ -116,7 +108,6 @@ bool MatchReferee::StartBot(int player) {
     const int error = errno;
     bot.pid = started ? bot.channel->Fields().pid : 0;
     bot.ended = !started;
-    bot.closedAfter.reset();
     bot.startedAt = Clock::now();
     bot.ready = false;
     bot.readyAfter = 0;
@@ -159,73 +150,19 @@ std::uint64_t MatchReferee::Send(int player, const std::string& text) {
     return before;
 }
 
-MatchEvent MatchReferee::EndBotCopy(int player, Clock::time_point at) {
-    Bot& bot = BotAt(player);
-    bot.ended = true;
-    bot.closedAfter.reset();
-    MatchEvent event;
-    event.kind = MatchEvent::Kind::Ended;
-    event.player = player;
-    event.generation = bot.channel->Generation();
-    event.at = at;
-    return event;
-}
-
-bool MatchReferee::NoteClosedChannels() {
-    bool noted = false;
-    for (int player = 1; player <= 2; ++player) {
-        Bot& bot = BotAt(player);
-        if (!bot.ended && !bot.closedAfter && bot.channel->Fields().IsClosed()) {
-            // Everything the reader pushed, it pushed before it closed the channel.
-            bot.closedAfter = m_queue.LastSequence();
-            bot.closedAt = Clock::now();
-            noted = true;
-        }
-    }
-    return noted;
-}
-
 std::optional<MatchEvent> MatchReferee::NextEvent(Clock::time_point deadline) {
     for (;;) {
-        // A bot whose channel closed has ended once all it wrote before has been handled.
-        if (m_pending.empty()) {
-            for (int player = 1; player <= 2; ++player) {
-                const Bot& bot = BotAt(player);
-                if (!bot.ended && bot.closedAfter && m_handled >= *bot.closedAfter) {
-                    if (bot.closedAt > deadline) {
-                        return std::nullopt;
-                    }
-                    return EndBotCopy(player, bot.closedAt);
-                }
-            }
-        }
-
-        std::optional<MatchEvent> event;
-        if (!m_pending.empty()) {
-            event = std::move(m_pending.front());
-            m_pending.pop_front();
-        } else {
-            const Clock::time_point now = Clock::now();
-            if (now >= m_nextClosureCheck) {
-                m_nextClosureCheck = now + kClosureCheck;
-                if (NoteClosedChannels()) {
-                    continue;
-                }
-            }
-            event = m_queue.PopUntil(std::min(deadline, m_nextClosureCheck));
+        std::optional<MatchEvent> event = std::exchange(m_pending, std::nullopt);
+        if (!event) {
+            event = m_queue.PopUntil(deadline);
             if (!event) {
-                if (Clock::now() >= deadline) {
-                    return std::nullopt;
-                }
-                continue;
+                return std::nullopt;
             }
             if (event->kind == MatchEvent::Kind::Interrupt) {
                 m_interruptSignal = event->signal;
                 return event;
             }
-            m_handled = std::max(m_handled, event->sequence);
         }
-
         Bot& bot = BotAt(event->player);
         if (event->generation != bot.channel->Generation() || bot.ended) {
             continue;
@@ -233,30 +170,11 @@ std::optional<MatchEvent> MatchReferee::NextEvent(Clock::time_point deadline) {
         // What arrived after the deadline waits for the next call, so that the deadline is seen
         // first even while a bot writes without pause.
         if (event->at > deadline) {
-            m_pending.push_front(std::move(*event));
+            m_pending = std::move(event);
             return std::nullopt;
         }
-        if (event->kind == MatchEvent::Kind::Quit) {
-            const Clock::time_point confirmBy = Clock::now() + kQuitConfirm;
-            while (!bot.channel->Fields().IsClosed() && Clock::now() < confirmBy) {
-                std::this_thread::sleep_for(1ms);
-            }
-            if (bot.channel->Fields().IsClosed()) {
-                // The reader's last delivery: nothing of this copy follows it.
-                return EndBotCopy(event->player, event->at);
-            }
-            // The bot printed the text itself: its lines count like any others, next.
-            for (auto line = event->lines.rbegin(); line != event->lines.rend(); ++line) {
-                MatchEvent lineEvent;
-                lineEvent.kind = MatchEvent::Kind::Line;
-                lineEvent.player = event->player;
-                lineEvent.generation = event->generation;
-                lineEvent.text = std::move(*line);
-                lineEvent.at = event->at;
-                lineEvent.sequence = event->sequence;
-                m_pending.push_front(std::move(lineEvent));
-            }
-            continue;
+        if (event->kind == MatchEvent::Kind::Ended) {
+            bot.ended = true;
         }
         return event;
     }
@@ -265,21 +183,19 @@ std::optional<MatchEvent> MatchReferee::NextEvent(Clock::time_point deadline) {
 std::vector<GameRecord> MatchReferee::Play(const Callbacks& callbacks) {
     std::vector<GameRecord> records;
     for (int number = 1; number <= m_settings.games; ++number) {
-        GameRecord record;
-        record.number = number;
-        record.firstMover = number % 2 == 1 ? 1 : 2;
-        if (!PlayGame(record, callbacks)) {
+        std::optional<GameRecord> record = PlayGame(number, callbacks);
+        if (!record) {
             break;
         }
-        records.push_back(record);
-        if (callbacks.onGame) {
-            callbacks.onGame(record);
-        }
+        records.push_back(std::move(*record));
     }
     return records;
 }
 
-bool MatchReferee::PlayGame(GameRecord& record, const Callbacks& callbacks) {
+std::optional<GameRecord> MatchReferee::PlayGame(int number, const Callbacks& callbacks) {
+    GameRecord record;
+    record.number = number;
+    record.firstMover = number % 2 == 1 ? 1 : 2;
     Forfeits forfeits;
     for (int player = 1; player <= 2; ++player) {
         if (!BotAt(player).ended) {
@@ -296,19 +212,18 @@ bool MatchReferee::PlayGame(GameRecord& record, const Callbacks& callbacks) {
     }
 
     std::string resultLine;
-    if (!forfeits.Any()) {
-        if (!WaitReady(forfeits)) {
-            return false;
-        }
+    if (!forfeits.Any() && !WaitReady(forfeits)) {
+        return std::nullopt;
     }
-    if (!forfeits.Any()) {
-        if (!PlayMoves(record, forfeits, resultLine)) {
-            return false;
-        }
+    if (!forfeits.Any() && !PlayMoves(record, forfeits, resultLine)) {
+        return std::nullopt;
     }
     ApplyForfeits(record, forfeits);
     EndGame(resultLine);
-    return true;
+    if (callbacks.onGame) {
+        callbacks.onGame(record);
+    }
+    return record;
 }
 
 bool MatchReferee::WaitReady(Forfeits& forfeits) {
@@ -348,9 +263,15 @@ bool MatchReferee::WaitReady(Forfeits& forfeits) {
             case MatchEvent::Kind::Ended:
                 forfeits.Set(event->player, PlayerName(event->player) + " ended");
                 return true;
+            case MatchEvent::Kind::Overlong:
+                if (event->sequence > BotAt(event->player).readyAfter) {
+                    forfeits.Set(event->player, OverlongReason(event->player));
+                    return true;
+                }
+                break;
             case MatchEvent::Kind::Line: {
                 Bot& bot = BotAt(event->player);
-                if (event->sequence <= bot.readyAfter || event->text.starts_with('?')) {
+                if (event->sequence <= bot.readyAfter) {
                     break;
                 }
                 bot.ready = event->text.starts_with('p');
@@ -360,8 +281,6 @@ bool MatchReferee::WaitReady(Forfeits& forfeits) {
                 }
                 break;
             }
-            case MatchEvent::Kind::Quit:
-                break;
         }
     }
     return true;
@@ -391,8 +310,12 @@ bool MatchReferee::PlayMoves(GameRecord& record, Forfeits& forfeits, std::string
             forfeits.Set(event->player, PlayerName(event->player) + " ended");
             return true;
         }
+        if (event->kind == MatchEvent::Kind::Overlong) {
+            forfeits.Set(event->player, OverlongReason(event->player));
+            return true;
+        }
         if (event->kind != MatchEvent::Kind::Line || event->player != mover ||
-            event->sequence <= turnAfter || event->text.starts_with('?')) {
+            event->sequence <= turnAfter) {
             continue;
         }
         if (event->at > deadline) {

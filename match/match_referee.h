@@ -10,7 +10,6 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -35,14 +34,16 @@
 //   4. The end, at the first result: four in a line ("-1" or "-2" to both) or a full board ("-3"),
 //      sent once; or a loss without a result line: an illegal move (a character other than
 //      "1".."7", or a full column), a move not made within the move time limit, a bot that was not
-//      ready within the start time limit, a bot that ended. Then both bots receive "0", once: the
+//      ready within the start time limit, a bot that ended, a bot that wrote a line longer than
+//      LineAssembler::kMaxLineBytes (notes aside). Then both bots receive "0", once: the
 //      reset, which for a loss is also the announcement. If both bots fail to be ready (or both
 //      end) before a game starts, the game is drawn.
 //   5. A bot whose copy has ended is started again before the next game; a bot that overran a
 //      limit is not: it must answer the "0" with "p" like any other.
 //
-// Threads: everything runs on the referee thread (the one that constructs it), except Interrupt.
-// The channels' reader threads hand lines over through the event queue.
+// Threads: everything runs on one referee thread at a time (the one that constructs it, or one it
+// was handed to with the synchronisation of a thread's start or join), except Interrupt. The
+// channels' reader threads hand lines over through the event queue.
 class MatchReferee {
 public:
     using Clock = std::chrono::steady_clock;
@@ -55,8 +56,6 @@ public:
         // How long EndBots waits for a bot to end after its input was closed, and again after the
         // group was killed.
         std::chrono::milliseconds grace{1000};
-        // The channels' poll interval: short, so that games between fast bots run fast.
-        unsigned pollMs = 1;
     };
 
     struct Callbacks {
@@ -79,9 +78,13 @@ public:
     // the first that could not be started, with errno from the failed start. Referee thread.
     int StartBots();
 
-    // Plays the match after StartBots: Settings::games games, or fewer when interrupted (the game
-    // under way is then dropped). Returns the records of the games played. Referee thread.
+    // Plays the match after StartBots: games 1 to Settings::games, or fewer when interrupted (the
+    // game under way is then dropped). Returns the records of the games played. Referee thread.
     std::vector<GameRecord> Play(const Callbacks& callbacks);
+
+    // Plays game `number` (its first mover follows from the number: player 1 in odd games) after
+    // StartBots; nothing when interrupted, the game being dropped. Referee thread.
+    std::optional<GameRecord> PlayGame(int number, const Callbacks& callbacks);
 
     // Asks Play to stop at once. `signal` (> 0) is kept for InterruptSignal. Any thread.
     void Interrupt(int signal);
@@ -106,21 +109,14 @@ private:
     // Starts (or restarts) slot `player`'s bot. True when it runs.
     bool StartBot(int player);
     // The next event of a current bot copy (or an interrupt) that arrived by `deadline`, waiting
-    // until then at most; nothing once the deadline has passed with no such event left. Turns
-    // Quit events into Ended (the channel has closed) or into the lines they carry, and reports a
-    // channel that closed without one (a process the bot started holds its output) as Ended once
-    // everything the bot wrote before has been handled. Events of earlier copies are dropped.
+    // until then at most; nothing once the deadline has passed with no such event left. An Ended
+    // event marks its copy as ended. Events of earlier copies are dropped.
     std::optional<MatchEvent> NextEvent(Clock::time_point deadline);
-    // Marks slot `player`'s current copy as ended and returns the Ended event.
-    MatchEvent EndBotCopy(int player, Clock::time_point at);
-    // Notes the bots whose channel has closed; true when there was a new one.
-    bool NoteClosedChannels();
     // Writes `text` as one line to slot `player`; returns LastSequence() from right before the
     // write, so that output arriving after it can be told from what came before.
     std::uint64_t Send(int player, const std::string& text);
 
     // The steps of one game; false when interrupted.
-    bool PlayGame(GameRecord& record, const Callbacks& callbacks);
     bool WaitReady(Forfeits& forfeits);
     bool PlayMoves(GameRecord& record, Forfeits& forfeits, std::string& resultLine);
     // Decides a game from its forfeits, when there are any.
@@ -133,13 +129,8 @@ private:
     const Settings m_settings;
     MatchEventQueue m_queue;
     std::array<std::unique_ptr<Bot>, 2> m_bots;
-    // Events to be handled before the queue: lines carried by Quit events whose channel stayed
-    // open, and an event that arrived after the deadline of the NextEvent that popped it.
-    std::deque<MatchEvent> m_pending;
-    // The highest sequence number taken from the queue.
-    std::uint64_t m_handled = 0;
-    // When NextEvent looks at the channels next.
-    Clock::time_point m_nextClosureCheck{};
+    // An event that arrived after the deadline of the NextEvent that popped it: handled first.
+    std::optional<MatchEvent> m_pending;
     // When the last "0" went to both bots (or the bots were started): readiness is timed from here.
     Clock::time_point m_resetAt{};
     Board m_board;

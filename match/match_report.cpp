@@ -7,6 +7,27 @@
 #include <cstdio>
 #include <optional>
 
+namespace {
+
+// The median and longest of `times` in the table's two timing columns; dashes when there are
+// none.
+std::string TimesText(std::vector<long long> times) {
+    char text[64];
+    if (times.empty()) {
+        std::snprintf(text, sizeof text, "%9s  %6s", "-", "-");
+        return text;
+    }
+    std::sort(times.begin(), times.end());
+    const std::size_t middle = times.size() / 2;
+    const double median = times.size() % 2 == 1
+                              ? static_cast<double>(times[middle])
+                              : static_cast<double>(times[middle - 1] + times[middle]) / 2.0;
+    std::snprintf(text, sizeof text, "%9.1f  %6lld", median, times.back());
+    return text;
+}
+
+}  // namespace
+
 std::string MatchReport::Label(const std::string& commandLine) {
     std::string label;
     const std::optional<std::vector<std::string>> words = SplitCommandLine(commandLine);
@@ -68,15 +89,21 @@ std::string MatchReport::Table(const std::vector<GameRecord>& records,
 
     std::string table;
     char line[256];
-    std::snprintf(line, sizeof line, "player  %-*s  games  wins  draws  losses  score\n", width,
+    std::snprintf(line, sizeof line,
+                  "player  %-*s  games  wins  draws  losses    score  median ms  max ms\n", width,
                   "bot");
     table += line;
     const int counts[2][3] = {{wins, draws, losses}, {losses, draws, wins}};
     for (int slot = 0; slot < 2; ++slot) {
         const double score = counts[slot][0] + 0.5 * counts[slot][1];
-        std::snprintf(line, sizeof line, "%-6d  %-*s  %5d  %4d  %5d  %6d  %5.1f\n", slot + 1, width,
-                      labels[slot].c_str(), games, counts[slot][0], counts[slot][1],
-                      counts[slot][2], score);
+        std::vector<long long> times;
+        for (const GameRecord& record : records) {
+            const std::vector<long long> own = record.MoveMsOf(slot + 1);
+            times.insert(times.end(), own.begin(), own.end());
+        }
+        std::snprintf(line, sizeof line, "%-6d  %-*s  %5d  %4d  %5d  %6d  %7.1f  %s\n", slot + 1,
+                      width, labels[slot].c_str(), games, counts[slot][0], counts[slot][1],
+                      counts[slot][2], score, TimesText(times).c_str());
         table += line;
     }
 

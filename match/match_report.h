@@ -20,8 +20,9 @@ public:
     // "game 4/10: player 2 had ended and was started again" (or "... could not be started again")
     static std::string RestartLine(int player, int game, int games, bool started);
 
-    // The table of both bots (games, wins, draws, losses, score) and the Elo difference of player
-    // 1 over player 2 with its 95 % margin; several lines, each ending in "\n".
+    // The table of both bots (games, wins, draws, losses, score, the median and longest time of
+    // its moves in milliseconds) and the Elo difference of player 1 over player 2 with its 95 %
+    // margin; several lines, each ending in "\n".
     static std::string Table(const std::vector<GameRecord>& records,
                              const std::array<std::string, 2>& labels);
 

@@ -7,6 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev googletest
+    libcli11-dev nlohmann-json3-dev
     python3
     xvfb xdotool
     fonts-dejavu-core

@@ -64,6 +64,10 @@ std::vector<LoggedGame> ReadLog(const std::string& path) {
     std::vector<LoggedGame> games;
     std::ifstream in(path);
     std::string line;
+    // The first line describes the run.
+    if (std::getline(in, line) && line.rfind("{\"log\":\"fourfall-match\",", 0) != 0) {
+        ADD_FAILURE() << "unexpected first log line: " << line;
+    }
     while (std::getline(in, line)) {
         if (line.empty() || line.front() != '{' || line.back() != '}' ||
             Field(line, "game").empty() || Field(line, "move_ms").empty()) {
@@ -129,7 +133,7 @@ void CheckMatch(const MatchRun& run, int games) {
         EXPECT_EQ(run.games[i].first, i % 2 == 0 ? 1 : 2);
         CheckGame(run.games[i]);
     }
-    // Player 1's row of the table: ... games wins draws losses score.
+    // Player 1's row of the table: ... games wins draws losses score median max.
     std::istringstream output(run.output);
     std::string line;
     std::vector<std::string> row;
@@ -141,8 +145,8 @@ void CheckMatch(const MatchRun& run, int games) {
             }
         }
     }
-    ASSERT_GE(row.size(), 6u) << run.output;
-    EXPECT_EQ(row[row.size() - 5], std::to_string(games)) << run.output;
+    ASSERT_GE(row.size(), 8u) << run.output;
+    EXPECT_EQ(row[row.size() - 7], std::to_string(games)) << run.output;
 }
 
 TEST(SampleBotsMatchTest, RandomAgainstRandomPlaysAHundredCleanGames) {

@@ -456,6 +456,76 @@ TEST(PlayerChannelOutput, SixHundredBytesAtOnceArriveAs255And255And90) {
     EXPECT_EQ(events[2].text, data.substr(510, 90));
 }
 
+// A reader that waits on the pipe hands over every byte as it comes, NUL bytes included, in
+// chunks far larger than the paced reader's, and reports the end once, after the last byte, by
+// how it came about.
+class StreamRecorder : public CPlayerChannel {
+public:
+    StreamRecorder() : CPlayerChannel(ReadMode::OnArrival) {}
+    ~StreamRecorder() override { CloseQuietly(); }
+
+    // What arrived, each end as "<end N>" in its place, and the size of each chunk.
+    std::string Bytes() const {
+        std::lock_guard lock(m_mutex);
+        return m_bytes;
+    }
+    std::vector<std::size_t> Chunks() const {
+        std::lock_guard lock(m_mutex);
+        return m_chunks;
+    }
+
+protected:
+    void OnOutput(std::string_view chunk) override {
+        std::lock_guard lock(m_mutex);
+        m_bytes.append(chunk);
+        m_chunks.push_back(chunk.size());
+    }
+    void OnBotEnded(BotEnd how) override {
+        std::lock_guard lock(m_mutex);
+        m_bytes += "<end " + std::to_string(static_cast<int>(how)) + ">";
+    }
+    void WriteStdOut(const char* text) override {
+        std::lock_guard lock(m_mutex);
+        m_bytes += std::string("<pane ") + text + ">";
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::string m_bytes;
+    std::vector<std::size_t> m_chunks;
+};
+
+TEST(PlayerChannelOutput, OnArrivalReaderHandsOverEveryByteAndTheEnd) {
+    // What "!spew" writes: 'a'..'z' over and over, starting again with each 64 KiB write.
+    std::string spew;
+    for (std::size_t i = 0; i < 300000; ++i) {
+        spew += static_cast<char>('a' + i % 65536 % 26);
+    }
+    for (const bool grandchild : {false, true}) {
+        SCOPED_TRACE(grandchild ? "a grandchild holds the output" : "the output closes");
+        PuppetBot bot;
+        StreamRecorder channel;
+        ASSERT_EQ(channel.Open(bot.CommandLine().c_str()), 1);
+        EXPECT_EQ(channel.Fields().pollMs, 0u);
+        bot.Say(std::string("4\0x\n", 4));
+        bot.Command("!spew 300000");
+        if (grandchild) {
+            bot.Command("!grandchild");
+        }
+        bot.Exit(0);
+        ASSERT_TRUE(WaitUntil([&] { return channel.Fields().IsClosed(); }, kWait));
+        const CPlayerChannel::BotEnd end = grandchild ? CPlayerChannel::BotEnd::ProcessEnded
+                                                      : CPlayerChannel::BotEnd::OutputClosed;
+        EXPECT_EQ(channel.Bytes(), std::string("4\0x\n", 4) + spew + "<end " +
+                                       std::to_string(static_cast<int>(end)) + ">");
+        const std::vector<std::size_t> chunks = channel.Chunks();
+        EXPECT_LT(chunks.size(), spew.size() / CPlayerChannel::kChunkBytes);
+        for (const std::size_t size : chunks) {
+            EXPECT_LE(size, static_cast<std::size_t>(CPlayerChannel::kStreamChunkBytes));
+        }
+    }
+}
+
 TEST(PlayerChannelOutput, ChunkEndsAtNulByteAndLaterOutputStillArrives) {
     PuppetBot bot;
     RecordingChannel channel;

@@ -1,6 +1,7 @@
 // fourfall-match as a program: its command line, exit status, output, log, and that it leaves no
 // bot behind, whether the match ends, a bot overruns a limit or the runner is interrupted.
 
+#include "match/game_record.h"
 #include "tests/match/runner_process.h"
 #include "tests/match/scripted_bot.h"
 #include "tests/testbots/process_inspection.h"
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,30 @@ std::vector<pid_t> AllPids(const std::vector<const ScriptedBot*>& bots) {
 }
 
 const std::string kUsageStart = "usage: fourfall-match [options] COMMAND1 COMMAND2\n";
+
+// The runner's output with each table row's two timing columns replaced by "T".
+std::string WithoutTimes(const std::string& output) {
+    static const std::regex times(R"(  +(-|[0-9]+\.[0-9])  +(-|[0-9]+)\n)");
+    return std::regex_replace(output, times, "  T\n");
+}
+
+// The games of a log, ordered by number, their move times left out: what deterministic bots
+// play the same way every time.
+std::vector<GameRecord> LoggedGames(const std::string& path) {
+    std::vector<GameRecord> games;
+    std::vector<std::string> lines = ReadLines(path);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        std::optional<GameRecord> record = GameRecord::FromJson(lines[i]);
+        EXPECT_TRUE(record) << lines[i];
+        if (record) {
+            record->moveMs.clear();
+            games.push_back(*record);
+        }
+    }
+    std::sort(games.begin(), games.end(),
+              [](const GameRecord& a, const GameRecord& b) { return a.number < b.number; });
+    return games;
+}
 
 class MatchMainTest : public ::testing::Test {
 protected:
@@ -94,23 +120,28 @@ TEST_F(MatchMainTest, PrintsEachGameAndTheTableAndLogsEachGame) {
                                         m_two.CommandLine()});
     ASSERT_EQ(runner.Wait(60s), 0) << runner.Stderr();
     EXPECT_EQ(runner.Stderr(), "");
-    EXPECT_EQ(runner.Stdout(),
+    EXPECT_EQ(WithoutTimes(runner.Stdout()),
               "game 1/5: 1-0, player 1 has four in a line (player 1 first, 7 moves)\n"
               "game 2/5: 0-1, player 2 has four in a line (player 2 first, 7 moves)\n"
               "game 3/5: 1-0, player 2 ended (player 1 first, 1 move)\n"
               "game 4/5: player 2 had ended and was started again\n"
               "game 4/5: 1/2-1/2, the board is full (player 2 first, 42 moves)\n"
               "game 5/5: 0-1, player 1 made an illegal move: 9 (player 1 first, 0 moves)\n"
-              "player  bot                               games  wins  draws  losses  score\n"
-              "1       matchbot --record one.rec 1,1...      5     2      1       2    2.5\n"
-              "2       matchbot --record two.rec 2,2...      5     2      1       2    2.5\n"
+              "player  bot                               games  wins  draws  losses    score  "
+              "median ms  max ms\n"
+              "1       matchbot --record one.rec 1,1...      5     2      1       2      2.5  T\n"
+              "2       matchbot --record two.rec 2,2...      5     2      1       2      2.5  T\n"
               "Elo difference (player 1 - player 2): +0.0 \u00b1 366.8 (95 %)\n");
 
     // Move times vary: each list is checked for its length, then left out of the comparison.
     const std::string key = "\"move_ms\":[";
     std::vector<std::string> logged;
     std::vector<std::size_t> timeCounts;
-    for (std::string line : ReadLines(m_dir.Path() + "/match.jsonl")) {
+    std::vector<std::string> lines = ReadLines(m_dir.Path() + "/match.jsonl");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front().rfind("{\"log\":\"fourfall-match\",", 0), 0u) << lines.front();
+    lines.erase(lines.begin());
+    for (std::string line : lines) {
         const std::size_t start = line.find(key);
         ASSERT_NE(start, std::string::npos) << line;
         const std::size_t end = line.find(']', start);
@@ -163,6 +194,115 @@ TEST_F(MatchMainTest, LeavesNoBotBehindAfterATimeout) {
     const std::vector<pid_t> pids = AllPids({&m_one, &m_two});
     EXPECT_EQ(pids.size(), 4u);
     for (const pid_t pid : pids) {
+        EXPECT_FALSE(ProcessInspection::IsAlive(pid)) << pid;
+    }
+}
+
+// Two bots that play by the position alone: the same games, however the run is cut up.
+class MatchMainScheduleTest : public MatchMainTest {
+protected:
+    static constexpr int kGames = 12;
+
+    MatchMainScheduleTest() {
+        m_one.Options({"--by-position"});
+        m_two.Options({"--by-position"});
+    }
+
+    // Runs all games at concurrency 1 into "reference.jsonl" and returns them.
+    std::vector<GameRecord> Reference() {
+        RunnerProcess runner(m_dir.Path(),
+                             {"--games", std::to_string(kGames), "--log", "reference.jsonl",
+                              m_one.CommandLine(), m_two.CommandLine()});
+        EXPECT_EQ(runner.Wait(60s), 0) << runner.Stderr();
+        std::vector<GameRecord> games = LoggedGames(m_dir.Path() + "/reference.jsonl");
+        EXPECT_EQ(games.size(), static_cast<std::size_t>(kGames));
+        return games;
+    }
+};
+
+TEST_F(MatchMainScheduleTest, ConcurrentGamesAreTheGamesPlayedOneAtATime) {
+    const std::vector<GameRecord> reference = Reference();
+    RunnerProcess runner(
+        m_dir.Path(), {"--games", std::to_string(kGames), "--concurrency", "3", "--quiet", "--log",
+                       "parallel.jsonl", m_one.CommandLine(), m_two.CommandLine()});
+    ASSERT_EQ(runner.Wait(60s), 0) << runner.Stderr();
+    EXPECT_EQ(LoggedGames(m_dir.Path() + "/parallel.jsonl"), reference);
+    EXPECT_EQ(ReadLines(m_dir.Path() + "/parallel.jsonl").front(),
+              ReadLines(m_dir.Path() + "/reference.jsonl").front());
+    // A pair of bots for the reference run, three for this one, each started once and all gone.
+    EXPECT_EQ(m_one.Pids().size() + m_two.Pids().size(), 8u);
+    for (const pid_t pid : AllPids({&m_one, &m_two})) {
+        EXPECT_FALSE(ProcessInspection::IsAlive(pid)) << pid;
+    }
+}
+
+TEST_F(MatchMainScheduleTest, KilledRunResumesWithEveryGameOnceAndRefusesAnotherRun) {
+    const std::vector<GameRecord> reference = Reference();
+    // Slow bots, so that the run is killed with games still to play.
+    m_one.Options({"--by-position", "20"});
+    m_two.Options({"--by-position", "20"});
+    const std::vector<std::string> args = {
+        "--games",       std::to_string(kGames), "--log",
+        "resumed.jsonl", m_one.CommandLine(),    m_two.CommandLine()};
+    const std::string log = m_dir.Path() + "/resumed.jsonl";
+    {
+        RunnerProcess runner(m_dir.Path(), args);
+        ASSERT_TRUE(WaitUntil([&] { return ReadLines(log).size() >= 3; }, 60s));
+        runner.Signal(SIGKILL);
+        ASSERT_EQ(runner.Wait(10s), 128 + SIGKILL);
+    }
+    const std::size_t logged = ReadLines(log).size() - 1;
+    ASSERT_LT(logged, static_cast<std::size_t>(kGames));
+    {
+        // A line cut short, as by a kill in the middle of a write.
+        std::ofstream torn(log, std::ios::app);
+        torn << "{\"game\":" << kGames << ",\"first\":2,\"mo";
+    }
+
+    std::vector<std::string> resume = args;
+    resume.push_back("--resume");
+    RunnerProcess runner(m_dir.Path(), resume);
+    ASSERT_EQ(runner.Wait(120s), 0) << runner.Stderr();
+    const std::vector<GameRecord> games = LoggedGames(log);
+    EXPECT_EQ(games, reference);
+    EXPECT_EQ(ReadLines(log).size(), static_cast<std::size_t>(kGames) + 1);
+    // Only the missing games were played, and the table counts all of them.
+    const std::string output = runner.Stdout();
+    EXPECT_EQ(static_cast<std::size_t>(std::count(output.begin(), output.end(), '\n')),
+              kGames - logged + 4)
+        << output;
+    EXPECT_NE(output.find("...     12  "), std::string::npos) << output;
+
+    // The same log with another bot as player 2: refused, the log untouched.
+    const std::vector<std::string> before = ReadLines(log);
+    resume[resume.size() - 2] = m_two.CommandLine() + " --never-ready";
+    RunnerProcess other(m_dir.Path(), resume);
+    EXPECT_EQ(other.Wait(30s), 2);
+    const std::string error = other.Stderr();
+    EXPECT_EQ(error.rfind("fourfall-match: cannot resume: the log was written with player 2 ", 0),
+              0u)
+        << error;
+    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+    EXPECT_EQ(ReadLines(log), before);
+}
+
+TEST_F(MatchMainTest, NoteFloodPlaysOnAndAnEndlessLineLosesInBoundedMemory) {
+    // Player 1 writes 256 MiB of notes before each move; player 2 writes a line without end.
+    m_one.Games({"@note-flood=128,1,@note-flood=128,1,1,1"});
+    m_two.Games({"@endless"});
+    RunnerProcess runner(m_dir.Path(), {"--games", "2", "--start-time", "1", m_one.CommandLine(),
+                                        m_two.CommandLine()});
+    ASSERT_EQ(runner.Wait(120s), 0) << runner.Stderr();
+    const std::string output = runner.Stdout();
+    EXPECT_NE(output.find("game 1/2: 1-0, player 2 wrote a line longer than 4096 bytes (player 1 "
+                          "first, 1 move)"),
+              std::string::npos)
+        << output;
+    // Still writing its endless line, player 2 never answers the "0" with "p".
+    EXPECT_NE(output.find("game 2/2: 1-0, player 2 was not ready within 1 s"), std::string::npos)
+        << output;
+    EXPECT_LT(runner.MaxRssKb(), 64 * 1024);
+    for (const pid_t pid : AllPids({&m_one, &m_two})) {
         EXPECT_FALSE(ProcessInspection::IsAlive(pid)) << pid;
     }
 }

@@ -22,6 +22,8 @@ TEST(MatchOptionsTest, DefaultsWithTwoCommands) {
     EXPECT_EQ(options->startTime, 10s);
     EXPECT_FALSE(options->quiet);
     EXPECT_EQ(options->logPath, "");
+    EXPECT_EQ(options->concurrency, 1);
+    EXPECT_FALSE(options->resume);
     EXPECT_FALSE(options->help);
 }
 
@@ -29,7 +31,7 @@ TEST(MatchOptionsTest, ReadsEveryOptionInBothForms) {
     std::string error;
     const std::optional<MatchOptions> options =
         MatchOptions::Parse({"--games", "200", "a", "--move-time=250ms", "--start-time", "1.5",
-                             "--quiet", "--log=m.jsonl", "b"},
+                             "--quiet", "--log=m.jsonl", "--concurrency", "3", "b", "--resume"},
                             error);
     ASSERT_TRUE(options) << error;
     EXPECT_EQ(options->commands[0], "a");
@@ -39,6 +41,8 @@ TEST(MatchOptionsTest, ReadsEveryOptionInBothForms) {
     EXPECT_EQ(options->startTime, 1500ms);
     EXPECT_TRUE(options->quiet);
     EXPECT_EQ(options->logPath, "m.jsonl");
+    EXPECT_EQ(options->concurrency, 3);
+    EXPECT_TRUE(options->resume);
 }
 
 TEST(MatchOptionsTest, DoubleDashEndsTheOptions) {
@@ -48,13 +52,27 @@ TEST(MatchOptionsTest, DoubleDashEndsTheOptions) {
     EXPECT_EQ(options->commands[0], "--games");
 }
 
-TEST(MatchOptionsTest, HelpStopsParsing) {
+TEST(MatchOptionsTest, HelpAndVersionWinOverEverythingElse) {
+    for (const Args& args : {Args{"--bogus", "-h"}, Args{"--help", "--games=0"}}) {
+        std::string error;
+        const std::optional<MatchOptions> help = MatchOptions::Parse(args, error);
+        ASSERT_TRUE(help) << error;
+        EXPECT_TRUE(help->help);
+    }
     std::string error;
-    const std::optional<MatchOptions> options = MatchOptions::Parse({"--bogus", "-h"}, error);
-    EXPECT_FALSE(options);
-    const std::optional<MatchOptions> help = MatchOptions::Parse({"--help", "--bogus"}, error);
-    ASSERT_TRUE(help);
-    EXPECT_TRUE(help->help);
+    const std::optional<MatchOptions> version = MatchOptions::Parse({"--version"}, error);
+    ASSERT_TRUE(version) << error;
+    EXPECT_TRUE(version->version);
+}
+
+TEST(MatchOptionsTest, UsageListsEveryOptionWithItsDefault) {
+    const std::string usage = MatchOptions::Usage();
+    EXPECT_EQ(usage.rfind("usage: fourfall-match [options] COMMAND1 COMMAND2\n", 0), 0u);
+    for (const char* option :
+         {"--games N=10", "--move-time T=5s", "--start-time T=10s", "--concurrency N=1",
+          "--log FILE", "--resume", "--quiet", "--version", "--help"}) {
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+    }
 }
 
 struct BadCase {
@@ -95,7 +113,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"NegativeTime",
                 {"--move-time", "-1", "a", "b"},
                 "--move-time needs a time such as 5, 0.5s or 500ms (at most a day), not \"-1\""},
-        BadCase{"EmptyLog", {"--log=", "a", "b"}, "--log needs a file name"}),
+        BadCase{"EmptyLog", {"--log=", "a", "b"}, "--log needs a file name"},
+        BadCase{"NoConcurrency",
+                {"--concurrency", "0", "a", "b"},
+                "--concurrency needs a whole number from 1 to 256, not \"0\""},
+        BadCase{"ResumeWithoutLog",
+                {"--resume", "a", "b"},
+                "--resume needs the --log of the run to resume"}),
     [](const ::testing::TestParamInfo<BadCase>& param) { return param.param.name; });
 
 TEST(MatchOptionsDurationTest, ReadsSecondsAndMilliseconds) {

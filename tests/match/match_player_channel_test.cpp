@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 
 namespace {
@@ -24,7 +25,7 @@ MatchEvent Next(MatchEventQueue& queue) {
 
 TEST(MatchPlayerChannelTest, HandsOverWholeLinesWhateverTheChunks) {
     MatchEventQueue queue;
-    MatchPlayerChannel channel(queue, 2, 2);
+    MatchPlayerChannel channel(queue, 2);
     PuppetBot bot;
     ASSERT_EQ(channel.Start(bot.CommandLine()), 1);
     bot.Say("4");
@@ -35,7 +36,7 @@ TEST(MatchPlayerChannelTest, HandsOverWholeLinesWhateverTheChunks) {
     EXPECT_EQ(four.text, "4");
     EXPECT_EQ(four.player, 2);
     EXPECT_EQ(four.generation, 1u);
-    EXPECT_EQ(Next(queue).text, "?x");
+    // The note never reaches the queue; the "5" waits for its line end.
     EXPECT_FALSE(queue.PopUntil(Clock::now() + 50ms));
     bot.Say("\n");
     const MatchEvent five = Next(queue);
@@ -44,23 +45,36 @@ TEST(MatchPlayerChannelTest, HandsOverWholeLinesWhateverTheChunks) {
     EXPECT_GE(five.at, four.at);
 }
 
-TEST(MatchPlayerChannelTest, ReportsTheEndOfTheBotAndCloses) {
-    MatchEventQueue queue;
-    MatchPlayerChannel channel(queue, 1, 2);
-    PuppetBot bot;
-    ASSERT_EQ(channel.Start(bot.CommandLine()), 1);
-    bot.Say("p\n");
-    bot.Exit(0);
-    EXPECT_EQ(Next(queue).text, "p");
-    const MatchEvent quit = Next(queue);
-    EXPECT_EQ(quit.kind, MatchEvent::Kind::Quit);
-    EXPECT_EQ(quit.player, 1);
-    EXPECT_TRUE(WaitUntil([&] { return channel.Fields().IsClosed(); }, 5s));
+// The end is an event of its own after everything the bot wrote, whether its output closed with
+// it or a process it started still holds the output open; a bot that prints the window's
+// "Player Quit" text has not ended.
+TEST(MatchPlayerChannelTest, ReportsTheEndOfTheBotAfterItsLastLine) {
+    for (const char* how : {"exit", "grandchild"}) {
+        SCOPED_TRACE(how);
+        MatchEventQueue queue;
+        MatchPlayerChannel channel(queue, 1);
+        EXPECT_EQ(channel.Fields().pollMs, 0u);
+        PuppetBot bot;
+        ASSERT_EQ(channel.Start(bot.CommandLine()), 1);
+        bot.Say("\r\nPlayer Quit\r\np\n");
+        if (std::string(how) == "grandchild") {
+            bot.Command("!grandchild");
+        }
+        bot.Exit(0);
+        EXPECT_EQ(Next(queue).text, "");
+        EXPECT_EQ(Next(queue).text, "Player Quit");
+        EXPECT_EQ(Next(queue).text, "p");
+        const MatchEvent ended = Next(queue);
+        EXPECT_EQ(ended.kind, MatchEvent::Kind::Ended);
+        EXPECT_EQ(ended.player, 1);
+        EXPECT_EQ(ended.generation, 1u);
+        EXPECT_TRUE(WaitUntil([&] { return channel.Fields().IsClosed(); }, 5s));
+    }
 }
 
 TEST(MatchPlayerChannelTest, StartingAgainCountsUpAndForgetsTheOldCopysHalfLine) {
     MatchEventQueue queue;
-    MatchPlayerChannel channel(queue, 1, 2);
+    MatchPlayerChannel channel(queue, 1);
     EXPECT_EQ(channel.Generation(), 0u);
     PuppetBot first;
     ASSERT_EQ(channel.Start(first.CommandLine()), 1);
@@ -79,18 +93,20 @@ TEST(MatchPlayerChannelTest, StartingAgainCountsUpAndForgetsTheOldCopysHalfLine)
 
 TEST(MatchPlayerChannelTest, FailedStartReportsNothingToTheQueue) {
     MatchEventQueue queue;
-    MatchPlayerChannel channel(queue, 1, 2);
+    MatchPlayerChannel channel(queue, 1);
     EXPECT_EQ(channel.Start("/nonexistent/fourfall-bot"), 0);
     EXPECT_TRUE(channel.Fields().IsClosed());
     EXPECT_FALSE(queue.PopUntil(Clock::now() + 20ms));
 }
 
-TEST(MatchPlayerChannelTest, PollsAtTheGivenInterval) {
+TEST(MatchPlayerChannelTest, OnlyThePacedReaderPolls) {
     MatchEventQueue queue;
-    EXPECT_EQ(MatchPlayerChannel(queue, 1, 2).Fields().pollMs, 2u);
-    // Never a zero timeout, which would make the reader spin.
-    EXPECT_EQ(MatchPlayerChannel(queue, 1, 0).Fields().pollMs, 1u);
+    EXPECT_EQ(MatchPlayerChannel(queue, 1).Fields().pollMs, 0u);
     EXPECT_EQ(CPlayerChannel().Fields().pollMs, CPlayerChannel::kDefaultPollMs);
+    EXPECT_EQ(CPlayerChannel(CPlayerChannel::ReadMode::Paced).Fields().pollMs,
+              CPlayerChannel::kDefaultPollMs);
+    // Never a zero timeout, which would make a paced reader spin.
+    EXPECT_EQ(CPlayerChannel(0u).Fields().pollMs, 1u);
 }
 
 }  // namespace

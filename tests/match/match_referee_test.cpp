@@ -49,7 +49,7 @@ protected:
     ScriptedBot m_one{m_dir.Path(), "one"};
     ScriptedBot m_two{m_dir.Path(), "two"};
     MatchReferee::Settings m_settings{
-        .commands = {}, .games = 1, .moveTime = 5s, .startTime = 5s, .grace = 1s, .pollMs = 1};
+        .commands = {}, .games = 1, .moveTime = 5s, .startTime = 5s, .grace = 1s};
     std::vector<std::string> m_restarts;
 };
 

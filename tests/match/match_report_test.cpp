@@ -57,27 +57,34 @@ TEST(MatchReportLineTest, DescribesEachGameAndRestart) {
 }
 
 TEST(MatchReportTableTest, CountsBothSidesAndEstimatesTheDifference) {
-    EXPECT_EQ(MatchReport::Table(Games(6, 1, 3), {"alpha", "beta --fast"}),
-              "player  bot          games  wins  draws  losses  score\n"
-              "1       alpha           10     6      1       3    6.5\n"
-              "2       beta --fast     10     3      1       6    3.5\n"
+    std::vector<GameRecord> records = Games(6, 1, 3);
+    // Player 1 moves first in game 1 and second in game 2: its times are 10, 30, 7 and 1000 (an
+    // even count: the median is the middle pair's mean, 20); player 2's are 20, 5 and 9.
+    records[0].moves = "444";
+    records[0].moveMs = {10, 20, 30};
+    records[1].moves = "4444";
+    records[1].moveMs = {5, 7, 9, 1000};
+    EXPECT_EQ(MatchReport::Table(records, {"alpha", "beta --fast"}),
+              "player  bot          games  wins  draws  losses    score  median ms  max ms\n"
+              "1       alpha           10     6      1       3      6.5       20.0    1000\n"
+              "2       beta --fast     10     3      1       6      3.5        9.0      20\n"
               "Elo difference (player 1 - player 2): +107.5 \u00b1 269.1 (95 %)\n");
 }
 
 TEST(MatchReportTableTest, SaysWhenTheScoreWasClamped) {
     EXPECT_EQ(MatchReport::Table(Games(0, 0, 4), {"a", "b"}),
-              "player  bot  games  wins  draws  losses  score\n"
-              "1       a        4     0      0       4    0.0\n"
-              "2       b        4     4      0       0    4.0\n"
+              "player  bot  games  wins  draws  losses    score  median ms  max ms\n"
+              "1       a        4     0      0       4      0.0          -       -\n"
+              "2       b        4     4      0       0      4.0          -       -\n"
               "Elo difference (player 1 - player 2): -338.0 \u00b1 72.4 (95 %); one side won every "
               "game, so the score was clamped to 0.5 of 4 and the difference is only a bound\n");
 }
 
 TEST(MatchReportTableTest, NoGames) {
     EXPECT_EQ(MatchReport::Table({}, {"a", "b"}),
-              "player  bot  games  wins  draws  losses  score\n"
-              "1       a        0     0      0       0    0.0\n"
-              "2       b        0     0      0       0    0.0\n"
+              "player  bot  games  wins  draws  losses    score  median ms  max ms\n"
+              "1       a        0     0      0       0      0.0          -       -\n"
+              "2       b        0     0      0       0      0.0          -       -\n"
               "Elo difference (player 1 - player 2): none, no games were played\n");
 }
 

@@ -1,6 +1,7 @@
 // A bot that plays scripted games, for the match runner's tests. Usage:
 //
-//   matchbot --record FILE [--never-ready] [--ignore-eof] [--grandchild] [--chatter MS] GAME...
+//   matchbot --record FILE [--never-ready] [--ignore-eof] [--grandchild] [--chatter MS]
+//            [--by-position [DELAY_MS]] GAME...
 //
 // Each GAME is the script of one game: tokens separated by commas, taken in order at the bot's
 // turns. Games are counted across restarts (the record file remembers how many began), and the
@@ -11,6 +12,9 @@
 //   @sleep=MS   sleeps MS milliseconds; the turn goes on.
 //   @wait       ends the turn without writing anything.
 //   @exit       exits with status 0 at once.
+//   @endless    writes "4" and then "x" without end and without a line end (until the pipe breaks).
+//   @note-flood=MIB  writes MIB MiB of notes: one note of half of it, the rest in 100-byte notes;
+//               the turn goes on.
 // A script that has no token left for a turn writes nothing (as @wait).
 //
 // Protocol: writes "p" at start and after every "0" (never, with --never-ready); the first "1" or
@@ -26,14 +30,20 @@
 // standard streams open and sleeps 60 s.
 // --chatter MS: besides all that, writes the note "?chatter" every MS milliseconds from a thread
 // of its own, whoever is to move.
+// --by-position [DELAY_MS]: ignores the scripts and plays a column that depends only on the moves
+// of the game so far (a hash of them picks it among the free columns), after DELAY_MS ms (a
+// number right after the option; default 0): a deterministic bot whose games do not depend on
+// which copy plays them.
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -123,10 +133,31 @@ int GamesBegun(const std::string& path) {
     return games;
 }
 
+// Writes `mib` MiB of notes in one long note and many short ones.
+void FloodNotes(int mib) {
+    const std::size_t total = static_cast<std::size_t>(mib) << 20;
+    const std::string block(1 << 16, 'n');
+    WriteAll(1, "?");
+    for (std::size_t written = 0; written < total / 2; written += block.size()) {
+        WriteAll(1, block);
+    }
+    WriteAll(1, "\n");
+    std::string shortNotes;
+    for (int i = 0; i < 1000; ++i) {
+        shortNotes += "?" + std::string(98, 's') + "\n";
+    }
+    for (std::size_t written = 0; written < total / 2; written += shortNotes.size()) {
+        WriteAll(1, shortNotes);
+    }
+}
+
 class ScriptBot {
 public:
-    ScriptBot(std::vector<std::string> scripts, int gamesBegun, bool ready)
-        : m_scripts(std::move(scripts)), m_games(gamesBegun), m_ready(ready) {}
+    ScriptBot(std::vector<std::string> scripts, int gamesBegun, bool ready, int positionDelayMs)
+        : m_scripts(std::move(scripts)),
+          m_games(gamesBegun),
+          m_ready(ready),
+          m_positionDelayMs(positionDelayMs) {}
 
     void Start() { SayReady(); }
 
@@ -146,11 +177,13 @@ public:
             m_next = 0;
             ++m_games;
             m_state = State::Playing;
+            m_moves.clear();
             if (line == "1") {
                 TakeTurn();
             }
         } else if (m_state == State::Playing && line.size() == 1 && line[0] >= '1' &&
                    line[0] <= '7') {
+            m_moves += line;
             TakeTurn();
         }
     }
@@ -164,7 +197,29 @@ private:
         }
     }
 
+    // The column that --by-position plays: FNV-1a of the moves so far picks among the free ones.
+    std::string ColumnByPosition() const {
+        std::uint32_t hash = 2166136261u;
+        for (const char c : m_moves) {
+            hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+        }
+        std::vector<char> free;
+        for (char column = '1'; column <= '7'; ++column) {
+            if (std::count(m_moves.begin(), m_moves.end(), column) < 6) {
+                free.push_back(column);
+            }
+        }
+        return std::string(1, free[hash % free.size()]);
+    }
+
     void TakeTurn() {
+        if (m_positionDelayMs >= 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(m_positionDelayMs));
+            const std::string move = ColumnByPosition();
+            m_moves += move;
+            WriteAll(1, move + "\n");
+            return;
+        }
         while (m_next < m_tokens.size()) {
             const std::string& token = m_tokens[m_next++];
             if (token == "@wait") {
@@ -176,6 +231,17 @@ private:
             if (token.rfind("@sleep=", 0) == 0) {
                 std::this_thread::sleep_for(
                     std::chrono::milliseconds(std::atoi(token.c_str() + 7)));
+                continue;
+            }
+            if (token == "@endless") {
+                const std::string block(1 << 16, 'x');
+                WriteAll(1, "4");
+                for (;;) {
+                    WriteAll(1, block);
+                }
+            }
+            if (token.rfind("@note-flood=", 0) == 0) {
+                FloodNotes(std::atoi(token.c_str() + 12));
                 continue;
             }
             if (token.rfind("@raw=", 0) == 0) {
@@ -192,6 +258,10 @@ private:
     std::vector<std::string> m_scripts;
     int m_games;
     bool m_ready;
+    // --by-position's delay; -1 without it.
+    int m_positionDelayMs;
+    // The moves of the game under way, both sides', as column digits.
+    std::string m_moves;
     State m_state = State::Idle;
     std::vector<std::string> m_tokens;
     std::size_t m_next = 0;
@@ -205,6 +275,7 @@ int main(int argc, char** argv) {
     bool ignoreEof = false;
     bool grandchild = false;
     int chatterMs = 0;
+    int positionDelayMs = -1;
     std::vector<std::string> scripts;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -218,6 +289,11 @@ int main(int argc, char** argv) {
             grandchild = true;
         } else if (arg == "--chatter" && i + 1 < argc) {
             chatterMs = std::atoi(argv[++i]);
+        } else if (arg == "--by-position") {
+            positionDelayMs = 0;
+            if (i + 1 < argc && argv[i + 1][0] >= '0' && argv[i + 1][0] <= '9') {
+                positionDelayMs = std::atoi(argv[++i]);
+            }
         } else {
             scripts.emplace_back(arg);
         }
@@ -253,7 +329,7 @@ int main(int argc, char** argv) {
         }).detach();
     }
 
-    ScriptBot bot(std::move(scripts), gamesBegun, ready);
+    ScriptBot bot(std::move(scripts), gamesBegun, ready, positionDelayMs);
     bot.Start();
     std::string pending;
     char buffer[4096];

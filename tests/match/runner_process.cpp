@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,8 +68,10 @@ std::optional<int> RunnerProcess::Wait(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!m_status) {
         int status = 0;
-        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+        rusage usage{};
+        if (wait4(m_pid, &status, WNOHANG, &usage) == m_pid) {
             m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            m_maxRssKb = usage.ru_maxrss;
             break;
         }
         if (std::chrono::steady_clock::now() >= deadline) {

@@ -30,8 +30,13 @@ public:
     std::string Stdout() const;
     std::string Stderr() const;
 
+    // The peak resident memory of the runner (or of the largest bot it waited for, if larger), in
+    // KiB, once Wait has seen it end; 0 before.
+    long MaxRssKb() const { return m_maxRssKb; }
+
 private:
     std::string m_dir;
     pid_t m_pid = -1;
     std::optional<int> m_status;
+    long m_maxRssKb = 0;
 };
