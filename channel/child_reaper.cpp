@@ -11,15 +11,19 @@
 #include <system_error>
 #include <thread>
 
-namespace {
-
-// Reaps `pid` if it has ended. True when the child is gone: reaped now, or not (or no longer) a
-// child of this process. The reaper thread (or Adopt, when there is no reaper thread).
-bool TryReap(pid_t pid) {
+bool ChildReaper::TryReap(pid_t pid) {
     for (;;) {
         int status = 0;
         const pid_t r = waitpid(pid, &status, WNOHANG);
         if (r == pid) {
+            {
+                std::lock_guard lock(m_statusMutex);
+                m_statuses.emplace_back(pid, status);
+                if (m_statuses.size() > kKeptStatuses) {
+                    m_statuses.pop_front();
+                }
+            }
+            m_statusChanged.notify_all();
             return true;
         }
         if (r == 0) {
@@ -31,7 +35,21 @@ bool TryReap(pid_t pid) {
     }
 }
 
-}  // namespace
+std::optional<int> ChildReaper::WaitForStatus(pid_t pid, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_statusMutex);
+    std::optional<int> status;
+    m_statusChanged.wait_for(lock, timeout, [&] {
+        // The newest first: a pid may have been reused by a later child.
+        for (auto it = m_statuses.rbegin(); it != m_statuses.rend(); ++it) {
+            if (it->first == pid) {
+                status = it->second;
+                return true;
+            }
+        }
+        return false;
+    });
+    return status;
+}
 
 ChildReaper& ChildReaper::Instance() {
     // Deliberately never destroyed: a detached thread uses it until the process ends.
@@ -55,7 +73,7 @@ void ChildReaper::Adopt(pid_t pid, int pidfd) {
         // ended by then.
         std::lock_guard lock(m_mutex);
         m_adopted.push_back({pid, pidfd});
-        std::erase_if(m_adopted, [](const Child& child) {
+        std::erase_if(m_adopted, [this](const Child& child) {
             if (!TryReap(child.pid)) {
                 return false;
             }

@@ -2,7 +2,12 @@
 
 #include <sys/types.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <mutex>
+#include <optional>
+#include <utility>
 #include <vector>
 
 // Collects the exit status of every bot the channels start, so that no bot stays a zombie, whether
@@ -27,8 +32,15 @@ public:
     // with waitpid(WNOHANG) every kFallbackPollMs instead. Any thread.
     void Adopt(pid_t pid, int pidfd);
 
+    // The wait status (as waitpid gives it) of child `pid` once it has been reaped, waiting up to
+    // `timeout` for that; nothing if it was not reaped by then. The reaper keeps the statuses of
+    // the last kKeptStatuses children it reaped, so ask soon after the child's end. Any thread.
+    std::optional<int> WaitForStatus(pid_t pid, std::chrono::milliseconds timeout);
+
     // How often a child without a pidfd is looked at.
     static constexpr int kFallbackPollMs = 200;
+    // How many statuses of reaped children are kept for WaitForStatus.
+    static constexpr std::size_t kKeptStatuses = 1024;
 
 private:
     struct Child {
@@ -40,6 +52,10 @@ private:
     ChildReaper();
     // The reaper thread.
     void Run();
+    // Reaps `pid` if it has ended and keeps its status. True when the child is gone: reaped now,
+    // or not (or no longer) a child of this process. The reaper thread, or Adopt under m_mutex
+    // when there is no reaper thread.
+    bool TryReap(pid_t pid);
 
     std::mutex m_mutex;
     // Children handed over and not yet picked up by the reaper thread; guarded by m_mutex.
@@ -49,4 +65,9 @@ private:
     int m_wake = -1;
     // False if the thread could not be started; Adopt then reaps what has already ended, at least.
     bool m_running = false;
+    // The statuses of the children reaped last, oldest first: (pid, status). Guarded by
+    // m_statusMutex, which m_statusChanged signals.
+    std::mutex m_statusMutex;
+    std::condition_variable m_statusChanged;
+    std::deque<std::pair<pid_t, int>> m_statuses;
 };

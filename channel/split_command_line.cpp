@@ -86,3 +86,21 @@ std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line) 
     }
     return words;
 }
+
+std::string QuoteCommandWord(std::string_view word) {
+    const bool plain = !word.empty() && word.find_first_not_of(
+                                            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                            "0123456789_-./=:,+@%") == std::string_view::npos;
+    if (plain) {
+        return std::string(word);
+    }
+    std::string quoted = "'";
+    for (const char c : word) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}

@@ -18,3 +18,8 @@
 // Returns the words (empty for a blank line), or nullopt when a quote is not closed.
 // Pure function; any thread.
 std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line);
+
+// `word` written so that SplitCommandLine reads it back as that one word: as it is when it holds
+// only characters that need no quoting, otherwise in single quotes (a single quote inside as
+// '\''). Pure function; any thread.
+std::string QuoteCommandWord(std::string_view word);

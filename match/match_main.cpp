@@ -46,6 +46,25 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
 
+    // Before the log is touched: a run that cannot start its bots leaves an old log as it was.
+    MatchReferee::Settings settings;
+    if (options->limits.Any() || options->sandbox) {
+        BotWrapper::Options wrapping;
+        wrapping.limits = options->limits;
+        wrapping.sandbox = options->sandbox;
+        wrapping.allowed = options->sandboxAllow;
+        settings.wrapper = BotWrapper::Make(wrapping, error);
+        if (!settings.wrapper) {
+            std::cerr << "fourfall-match: " << error << "\n";
+            return kExitStartFailed;
+        }
+        if (options->limits.processes && !settings.wrapper->ProcessesExact()) {
+            std::cerr << "fourfall-match: warning: no pids control group can be made here, so "
+                         "--bot-processes counts every process of your user and does not bind "
+                         "root\n";
+        }
+    }
+
     const MatchLog::Run run{options->commands, options->moveTime, options->startTime};
     std::vector<GameRecord> records;
     MatchLog log;
@@ -93,7 +112,6 @@ int main(int argc, char** argv) {
                   << " cores here, so bots wait for a core and their time limits are unfair\n";
     }
 
-    MatchReferee::Settings settings;
     settings.commands = options->commands;
     settings.games = options->games;
     settings.moveTime = options->moveTime;

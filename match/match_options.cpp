@@ -79,6 +79,11 @@ struct RawOptions {
     std::string startTime = "10s";
     std::string concurrency = "1";
     std::optional<std::string> logPath;
+    std::optional<std::string> botMemory;
+    std::optional<std::string> botProcesses;
+    std::optional<std::string> botCpuTime;
+    std::vector<std::string> sandboxAllow;
+    bool sandbox = false;
     bool quiet = false;
     bool resume = false;
     bool version = false;
@@ -115,12 +120,27 @@ std::unique_ptr<CLI::App> MakeApp(RawOptions& raw) {
     app->add_flag("--resume", raw.resume,
                   "play only the games missing from the --log FILE of the same run, then report "
                   "all of them");
+    app->add_option("--bot-memory", raw.botMemory,
+                    "address space of each bot process, e.g. 512M (K, M, G: powers of 1024)")
+        ->type_name("SIZE");
+    app->add_option("--bot-processes", raw.botProcesses,
+                    "processes each bot may have at once, itself and all it starts")
+        ->type_name("N");
+    app->add_option("--bot-cpu-time", raw.botCpuTime,
+                    "CPU time of each bot process, in whole seconds (rounded up)")
+        ->type_name("T");
+    app->add_flag("--sandbox", raw.sandbox,
+                  "run each bot under bubblewrap: no network, no files but the system's and its "
+                  "own folder");
+    app->add_option("--sandbox-allow", raw.sandboxAllow,
+                    "also let sandboxed bots read PATH (repeatable)")
+        ->type_name("PATH");
     app->add_flag("--quiet", raw.quiet, "print only the final table");
     app->add_flag("--version", raw.version, "print the version");
     app->add_option("COMMAND", raw.commands, "a bot's command line (two of them)");
     app->footer(
         "T is seconds (5, 0.5, 5s) or milliseconds (500ms). A --concurrency above the number of\n"
-        "cores makes timed games unfair.\n"
+        "cores makes timed games unfair. The --bot-* limits are off unless given.\n"
         "Exit status: 0 the match ran to its end, 1 a bot could not be started (or the log\n"
         "not written), 2 a usage error (or a refused resume), 128+N when ended by signal N.");
     return app;
@@ -222,6 +242,38 @@ std::optional<MatchOptions> MatchOptions::Parse(const std::vector<std::string>& 
         }
         options.logPath = *raw.logPath;
     }
+    if (raw.botMemory) {
+        options.limits.memoryBytes = BotLimits::ParseSize(*raw.botMemory);
+        if (!options.limits.memoryBytes) {
+            error = "--bot-memory needs a size from 1M to 1T such as 512M, not \"" +
+                    *raw.botMemory + "\"";
+            return std::nullopt;
+        }
+        options.limits.memoryText = *raw.botMemory;
+    }
+    if (raw.botProcesses) {
+        options.limits.processes = ParseCount(*raw.botProcesses, 1, kMaxBotProcesses);
+        if (!options.limits.processes) {
+            error = "--bot-processes needs a whole number from 1 to " +
+                    std::to_string(kMaxBotProcesses) + ", not \"" + *raw.botProcesses + "\"";
+            return std::nullopt;
+        }
+    }
+    if (raw.botCpuTime) {
+        const std::optional<std::chrono::milliseconds> cpu = ParseDuration(*raw.botCpuTime);
+        if (!cpu) {
+            error = "--bot-cpu-time needs a time such as 10 or 2.5s (at most a day), not \"" +
+                    *raw.botCpuTime + "\"";
+            return std::nullopt;
+        }
+        options.limits.cpuSeconds = static_cast<int>((cpu->count() + 999) / 1000);
+    }
+    if (!raw.sandboxAllow.empty() && !raw.sandbox) {
+        error = "--sandbox-allow needs --sandbox";
+        return std::nullopt;
+    }
+    options.sandbox = raw.sandbox;
+    options.sandboxAllow = raw.sandboxAllow;
     options.resume = raw.resume;
     if (options.resume && options.logPath.empty()) {
         error = "--resume needs the --log of the run to resume";

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sandbox/bot_limits.h"
+
 #include <array>
 #include <chrono>
 #include <optional>
@@ -26,6 +28,10 @@ struct MatchOptions {
     bool resume = false;
     // Games played at once, each by its own pair of bot processes.
     int concurrency = 1;
+    // What each bot may use, and whether it runs in the sandbox, with the extra paths it sees.
+    BotLimits limits;
+    bool sandbox = false;
+    std::vector<std::string> sandboxAllow;
     // --help or --version was given: print the usage or the version and stop (the other fields
     // are not filled in).
     bool help = false;
@@ -33,6 +39,7 @@ struct MatchOptions {
 
     static constexpr int kMaxGames = 1000000;
     static constexpr int kMaxConcurrency = 256;
+    static constexpr int kMaxBotProcesses = 100000;
 
     // Reads the arguments after the program name. On success returns the options; otherwise
     // leaves a one-line message (without a line end) in `error` and returns nothing.

@@ -1,5 +1,6 @@
 #include "match/match_referee.h"
 
+#include "channel/child_reaper.h"
 #include "match/match_options.h"
 #include "match/process_group.h"
 
@@ -51,6 +52,8 @@ struct MatchReferee::Bot {
     std::unique_ptr<MatchPlayerChannel> channel;
     // The current copy's pid, which is also its process group id; 0 when none was started.
     pid_t pid = 0;
+    // The current copy's start under the wrapper (its limits and pids group); null without one.
+    std::unique_ptr<BotWrapper::Start> start;
     // The current copy has ended, or could not be started: it is started again before the next
     // game.
     bool ended = false;
@@ -104,8 +107,19 @@ bool MatchReferee::StartBot(int player) {
         }
         bot.pid = 0;
     }
-    const bool started = bot.channel->Start(m_settings.commands[player - 1]) == 1;
-    const int error = errno;
+    bot.start.reset();
+    std::string commandLine = m_settings.commands[player - 1];
+    bool prepared = true;
+    if (m_settings.wrapper) {
+        std::string why;
+        bot.start = m_settings.wrapper->Prepare(commandLine, why);
+        prepared = bot.start != nullptr;
+        if (prepared) {
+            commandLine = bot.start->CommandLine();
+        }
+    }
+    const bool started = prepared && bot.channel->Start(commandLine) == 1;
+    const int error = prepared ? errno : EINVAL;
     bot.pid = started ? bot.channel->Fields().pid : 0;
     bot.ended = !started;
     bot.startedAt = Clock::now();
@@ -141,6 +155,30 @@ void MatchReferee::EndBots() {
         ProcessGroup::Kill(group);
     }
     ProcessGroup::WaitGone(std::move(groups), m_settings.grace);
+    // Ends what left the process groups but not the pids groups.
+    for (int player = 1; player <= 2; ++player) {
+        BotAt(player).start.reset();
+    }
+}
+
+std::string MatchReferee::EndedReason(int player) {
+    Bot& bot = BotAt(player);
+    std::string hit;
+    if (bot.start) {
+        // The reaper collects the status as the bot ends, about when its output does.
+        hit = bot.start->LimitHit(
+            ChildReaper::Instance().WaitForStatus(bot.pid, std::chrono::milliseconds(1000)));
+    }
+    return PlayerName(player) + " " + (hit.empty() ? "ended" : hit);
+}
+
+std::string MatchReferee::LimitHitNow(int player) {
+    const Bot& bot = BotAt(player);
+    if (!bot.start || !m_settings.wrapper) {
+        return {};
+    }
+    const std::string hit = bot.start->LimitHit(std::nullopt);
+    return hit.empty() ? hit : PlayerName(player) + " " + hit;
 }
 
 std::uint64_t MatchReferee::Send(int player, const std::string& text) {
@@ -261,7 +299,7 @@ bool MatchReferee::WaitReady(Forfeits& forfeits) {
             case MatchEvent::Kind::Interrupt:
                 return false;
             case MatchEvent::Kind::Ended:
-                forfeits.Set(event->player, PlayerName(event->player) + " ended");
+                forfeits.Set(event->player, EndedReason(event->player));
                 return true;
             case MatchEvent::Kind::Overlong:
                 if (event->sequence > BotAt(event->player).readyAfter) {
@@ -273,6 +311,10 @@ bool MatchReferee::WaitReady(Forfeits& forfeits) {
                 Bot& bot = BotAt(event->player);
                 if (event->sequence <= bot.readyAfter) {
                     break;
+                }
+                if (std::string hit = LimitHitNow(event->player); !hit.empty()) {
+                    forfeits.Set(event->player, std::move(hit));
+                    return true;
                 }
                 bot.ready = event->text.starts_with('p');
                 // A "p" that arrived after the limit is late however soon it is handled.
@@ -300,14 +342,21 @@ bool MatchReferee::PlayMoves(GameRecord& record, Forfeits& forfeits, std::string
         const Clock::time_point deadline = turnStart + m_settings.moveTime;
         const std::optional<MatchEvent> event = NextEvent(deadline);
         if (!event) {
-            forfeits.Set(mover, PlayerName(mover) + " did not move within " + timeLimit);
+            std::string hit = LimitHitNow(mover);
+            forfeits.Set(mover, hit.empty()
+                                    ? PlayerName(mover) + " did not move within " + timeLimit
+                                    : std::move(hit));
             return true;
         }
         if (event->kind == MatchEvent::Kind::Interrupt) {
             return false;
         }
         if (event->kind == MatchEvent::Kind::Ended) {
-            forfeits.Set(event->player, PlayerName(event->player) + " ended");
+            forfeits.Set(event->player, EndedReason(event->player));
+            return true;
+        }
+        if (std::string hit = LimitHitNow(event->player); !hit.empty()) {
+            forfeits.Set(event->player, std::move(hit));
             return true;
         }
         if (event->kind == MatchEvent::Kind::Overlong) {

@@ -4,6 +4,7 @@
 #include "match/match_event_queue.h"
 #include "match/match_player_channel.h"
 #include "moderator/board.h"
+#include "sandbox/bot_wrapper.h"
 
 #include <sys/types.h>
 
@@ -56,6 +57,8 @@ public:
         // How long EndBots waits for a bot to end after its input was closed, and again after the
         // group was killed.
         std::chrono::milliseconds grace{1000};
+        // Starts the bots under limits or in a sandbox; null: each command line as it is.
+        std::shared_ptr<BotWrapper> wrapper;
     };
 
     struct Callbacks {
@@ -112,6 +115,10 @@ private:
     // until then at most; nothing once the deadline has passed with no such event left. An Ended
     // event marks its copy as ended. Events of earlier copies are dropped.
     std::optional<MatchEvent> NextEvent(Clock::time_point deadline);
+    // Why slot `player`'s bot ended: "player 2 ended", or the limit it hit.
+    std::string EndedReason(int player);
+    // The limit slot `player`'s bot has hit while running (its process limit); empty when none.
+    std::string LimitHitNow(int player);
     // Writes `text` as one line to slot `player`; returns LastSequence() from right before the
     // write, so that output arriving after it can be told from what came before.
     std::uint64_t Send(int player, const std::string& text);

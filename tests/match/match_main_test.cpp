@@ -13,7 +13,7 @@
 
 #include <algorithm>
 #include <fstream>
-#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -47,10 +47,20 @@ std::vector<pid_t> AllPids(const std::vector<const ScriptedBot*>& bots) {
 
 const std::string kUsageStart = "usage: fourfall-match [options] COMMAND1 COMMAND2\n";
 
-// The runner's output with each table row's two timing columns replaced by "T".
+// The runner's output with the two timing columns of each bot's table row replaced by "T".
 std::string WithoutTimes(const std::string& output) {
-    static const std::regex times(R"(  +(-|[0-9]+\.[0-9])  +(-|[0-9]+)\n)");
-    return std::regex_replace(output, times, "  T\n");
+    std::istringstream lines(output);
+    std::string result;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("1 ") || line.starts_with("2 ")) {
+            for (int field = 0; field < 2; ++field) {
+                line.erase(line.find_last_not_of(' ', line.find_last_of(' ')) + 1);
+            }
+            line += "  T";
+        }
+        result += line + "\n";
+    }
+    return result;
 }
 
 // The games of a log, ordered by number, their move times left out: what deterministic bots

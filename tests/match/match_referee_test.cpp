@@ -48,8 +48,12 @@ protected:
     TempDir m_dir;
     ScriptedBot m_one{m_dir.Path(), "one"};
     ScriptedBot m_two{m_dir.Path(), "two"};
-    MatchReferee::Settings m_settings{
-        .commands = {}, .games = 1, .moveTime = 5s, .startTime = 5s, .grace = 1s};
+    MatchReferee::Settings m_settings{.commands = {},
+                                      .games = 1,
+                                      .moveTime = 5s,
+                                      .startTime = 5s,
+                                      .grace = 1s,
+                                      .wrapper = nullptr};
     std::vector<std::string> m_restarts;
 };
 
