@@ -30,8 +30,8 @@ std::string FindInPath(const std::string& name) {
         if (end == std::string::npos) {
             end = folders.size();
         }
-        const std::string folder = end == start ? "." : folders.substr(start, end - start);
-        const std::string candidate = folder + "/" + name;
+        std::string candidate = end == start ? "." : folders.substr(start, end - start);
+        candidate.append("/").append(name);
         if (access(candidate.c_str(), X_OK) == 0 && !fs::is_directory(candidate)) {
             return candidate;
         }
