@@ -21,7 +21,7 @@ int BotLoop::Run(std::istream& in, int outFd) {
     ProtocolSession::Action action = session.Start();
     std::string line;
     for (;;) {
-        if (action == ProtocolSession::Action::WriteReady && !WriteLine(outFd, "p")) {
+        if (action == ProtocolSession::Action::WriteReady && !WriteLine(outFd, ProtocolSession::kReadyLine)) {
             return 0;
         }
         if (action == ProtocolSession::Action::ChooseMove) {

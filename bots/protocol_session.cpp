@@ -23,16 +23,26 @@ ProtocolSession::Action ProtocolSession::OnLine(std::string_view line) {
     // ready for the next start.
     if (line == "0") {
         m_state = State::Idle;
+        m_opening = BitboardPosition();
         return Action::WriteReady;
     }
     switch (m_state) {
         case State::Idle:
             // Only the first "1" or "2" after "p" starts a game. A result seen here belongs to a
             // board the moderator still shows after an illegal move; it changes nothing.
+            if (line.starts_with("opening ")) {
+                // A sequence that is no legal position leaves the board empty.
+                m_opening =
+                    BitboardPosition::FromMoves(line.substr(8)).value_or(BitboardPosition());
+                return Action::None;
+            }
             if (line == "1" || line == "2") {
-                m_position = BitboardPosition();
-                m_state = line == "1" ? State::ToMove : State::Waiting;
-                return line == "1" ? Action::ChooseMove : Action::None;
+                m_position = m_opening;
+                m_opening = BitboardPosition();
+                // The first mover is to move after an opening of even length.
+                const bool toMove = (line == "1") == m_position.FirstMoverToMove();
+                m_state = toMove ? State::ToMove : State::Waiting;
+                return toMove ? Action::ChooseMove : Action::None;
             }
             return Action::None;
         case State::Waiting:

@@ -10,8 +10,10 @@
 // moves relayed after a result, illegal moves relayed before the "0" that rejects them.
 //
 // What the moderator writes, and how the session reads it:
-//   "1" / "2"      after the bot has written "p": a new game, the bot moving first / second;
-//                  within a game: the opponent's move into column 1 or 2
+//   "opening M"    after "p": the next game starts from the moves M ("4453", first mover first)
+//   "1" / "2"      after the bot has written "p": a new game, the bot being the first / second
+//                  mover (the one to move, unless an opening of odd length gives the move to the
+//                  second); within a game: the opponent's move into column 1 or 2
 //   "3".."7"       within a game: the opponent's move
 //   "0"            the game is over: an illegal move was rejected, or the operator pressed Reset.
 //                  The bot answers "p" (ready for the next game), whatever its state
@@ -29,9 +31,12 @@ public:
         ToMove,    // in a game, this bot to move: the driver must pick a column and call OwnMove
         GameOver,  // a win or tie was announced: waiting for the "0" of a Reset
     };
+    // The ready line: "p", and the word that says the bot can start from an opening.
+    static constexpr const char* kReadyLine = "p openings";
+
     enum class Action {
         None,        // write nothing
-        WriteReady,  // write "p"
+        WriteReady,  // write kReadyLine
         ChooseMove,  // pick a legal column of Position() and report it through OwnMove
     };
 
@@ -53,4 +58,6 @@ private:
 
     State m_state = State::Idle;
     BitboardPosition m_position;
+    // The opening announced for the next game: the position after it.
+    BitboardPosition m_opening;
 };

@@ -17,18 +17,28 @@ std::string GameRecord::ResultText() const {
     return kResultTexts[static_cast<int>(outcome)];
 }
 
+int GameRecord::FirstToPlay() const {
+    return opening.size() % 2 == 0 ? firstMover : 3 - firstMover;
+}
+
 std::vector<long long> GameRecord::MoveMsOf(int player) const {
     std::vector<long long> times;
-    for (std::size_t i = player == firstMover ? 0 : 1; i < moveMs.size(); i += 2) {
+    for (std::size_t i = player == FirstToPlay() ? 0 : 1; i < moveMs.size(); i += 2) {
         times.push_back(moveMs[i]);
     }
     return times;
 }
 
 std::string GameRecord::ToJson() const {
-    const Json json = {{"game", number},         {"first", firstMover}, {"moves", moves},
-                       {"result", ResultText()}, {"reason", reason},    {"move_ms", moveMs},
-                       {"restarted", restarted}};
+    Json json = {{"game", number}, {"first", firstMover}};
+    if (!opening.empty()) {
+        json["opening"] = opening;
+    }
+    json["moves"] = moves;
+    json["result"] = ResultText();
+    json["reason"] = reason;
+    json["move_ms"] = moveMs;
+    json["restarted"] = restarted;
     // A reason quotes nothing a bot wrote unescaped, but a stray byte must not stop the log.
     return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
@@ -42,6 +52,7 @@ std::optional<GameRecord> GameRecord::FromJson(std::string_view line) {
         GameRecord record;
         record.number = json.at("game").get<int>();
         record.firstMover = json.at("first").get<int>();
+        record.opening = json.value("opening", std::string());
         record.moves = json.at("moves").get<std::string>();
         const std::string result = json.at("result").get<std::string>();
         record.reason = json.at("reason").get<std::string>();
@@ -51,6 +62,7 @@ std::optional<GameRecord> GameRecord::FromJson(std::string_view line) {
         if (outcome == std::end(kResultTexts) || record.number < 1 ||
             (record.firstMover != 1 && record.firstMover != 2) ||
             record.moves.find_first_not_of("1234567") != std::string::npos ||
+            record.opening.find_first_not_of("1234567") != std::string::npos ||
             record.moveMs.size() != record.moves.size()) {
             return std::nullopt;
         }

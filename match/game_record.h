@@ -16,9 +16,12 @@ struct GameRecord {
 
     // 1, 2, ...
     int number = 0;
-    // The slot that moved (or was to move) first: 1 or 2.
+    // The slot that moved (or was to move) first: 1 or 2. With an opening, the slot whose discs
+    // are the opening's first, third, ... moves.
     int firstMover = 1;
-    // The legal moves played, in order, as column digits "1".."7".
+    // The opening the game started from (column digits, first mover first); empty for none.
+    std::string opening;
+    // The legal moves played after the opening, in order, as column digits "1".."7".
     std::string moves;
     // Milliseconds from the referee's message that gave the turn to the arrival of each of
     // `moves`; as many entries as moves.
@@ -37,9 +40,13 @@ struct GameRecord {
     // The move times of slot `player`'s moves (1 or 2), in order.
     std::vector<long long> MoveMsOf(int player) const;
 
+    // The slot that made the first of `moves`.
+    int FirstToPlay() const;
+
     // The record as one line of JSON without a line end:
     // {"game":3,"first":1,"moves":"4455","result":"1-0","reason":"...","move_ms":[0,1,0,0],
     //  "restarted":[]}
+    // with "opening":"443" after "first" when the game had one.
     std::string ToJson() const;
 
     // A record from one line as ToJson writes it; nothing for a line that is not one (no JSON

@@ -15,11 +15,15 @@ using Json = nlohmann::ordered_json;
 constexpr const char kLogName[] = "fourfall-match";
 
 Json RunJson(const MatchLog::Run& run) {
-    return {{"log", kLogName},
-            {"version", FOURFALL_VERSION},
-            {"commands", run.commands},
-            {"move_time_ms", run.moveTime.count()},
-            {"start_time_ms", run.startTime.count()}};
+    Json json = {{"log", kLogName},
+                 {"version", FOURFALL_VERSION},
+                 {"commands", run.commands},
+                 {"move_time_ms", run.moveTime.count()},
+                 {"start_time_ms", run.startTime.count()}};
+    if (!run.openings.empty()) {
+        json["openings"] = run.openings;
+    }
+    return json;
 }
 
 std::string Dump(const Json& json) {

@@ -17,6 +17,7 @@
 //
 //   {"log":"fourfall-match","version":"1.2","commands":["a","b"],"move_time_ms":5000,
 //    "start_time_ms":10000}
+// with "openings":[...] at the end when the games start from openings.
 //
 // One thread at a time.
 class MatchLog {
@@ -26,6 +27,8 @@ public:
         std::array<std::string, 2> commands;
         std::chrono::milliseconds moveTime{0};
         std::chrono::milliseconds startTime{0};
+        // The openings in the order played; empty for none.
+        std::vector<std::string> openings;
     };
 
     // What a log holds so far.

@@ -9,6 +9,7 @@
 #include "match/match_referee.h"
 #include "match/match_report.h"
 #include "match/match_runner.h"
+#include "match/openings.h"
 
 #include <algorithm>
 #include <array>
@@ -65,7 +66,24 @@ int main(int argc, char** argv) {
         }
     }
 
-    const MatchLog::Run run{options->commands, options->moveTime, options->startTime};
+    std::vector<std::string> openings;
+    if (!options->openings.empty()) {
+        if (options->openings == "builtin") {
+            openings = Openings::Builtin();
+        } else if (std::optional<std::vector<std::string>> read =
+                       Openings::FromFile(options->openings, error)) {
+            openings = std::move(*read);
+        } else {
+            std::cerr << "fourfall-match: " << error << "\n";
+            return kExitUsage;
+        }
+        if (options->seed) {
+            openings = Openings::Shuffled(std::move(openings), *options->seed);
+        }
+    }
+    settings.openings = openings;
+
+    const MatchLog::Run run{options->commands, options->moveTime, options->startTime, openings};
     std::vector<GameRecord> records;
     MatchLog log;
     if (!options->logPath.empty()) {
@@ -156,6 +174,10 @@ int main(int argc, char** argv) {
     std::sort(records.begin(), records.end(),
               [](const GameRecord& a, const GameRecord& b) { return a.number < b.number; });
 
+    if (!runner.FatalError().empty()) {
+        std::cerr << "fourfall-match: " << runner.FatalError() << "\n";
+        return kExitUsage;
+    }
     const int signal = runner.InterruptSignal();
     if (signal != 0) {
         std::cerr << "fourfall-match: interrupted by signal " << signal << " after "

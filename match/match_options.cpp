@@ -78,6 +78,8 @@ struct RawOptions {
     std::string moveTime = "5s";
     std::string startTime = "10s";
     std::string concurrency = "1";
+    std::optional<std::string> openings;
+    std::optional<std::string> seed;
     std::optional<std::string> logPath;
     std::optional<std::string> botMemory;
     std::optional<std::string> botProcesses;
@@ -113,6 +115,12 @@ std::unique_ptr<CLI::App> MakeApp(RawOptions& raw) {
                     "games played at once, each by its own two bot processes")
         ->type_name("N")
         ->capture_default_str();
+    app->add_option("--openings", raw.openings,
+                    "start the games from the openings of FILE (one a line, e.g. 4453), or from "
+                    "the 343 of \"builtin\"; each is played twice, the first mover swapped")
+        ->type_name("FILE");
+    app->add_option("--seed", raw.seed, "shuffle the openings in an order drawn from S")
+        ->type_name("S");
     app->add_option("--log", raw.logPath,
                     "write the run and one JSON object per game to FILE (replaced, unless "
                     "--resume)")
@@ -224,6 +232,32 @@ std::optional<MatchOptions> MatchOptions::Parse(const std::vector<std::string>& 
         return std::nullopt;
     }
     options.concurrency = *concurrency;
+    if (raw.openings) {
+        if (raw.openings->empty()) {
+            error = "--openings needs a file name, or builtin";
+            return std::nullopt;
+        }
+        options.openings = *raw.openings;
+        if (options.games % 2 != 0) {
+            error = "--games must be even with --openings: each opening is played twice";
+            return std::nullopt;
+        }
+    }
+    if (raw.seed) {
+        std::uint64_t seed = 0;
+        const auto [end, problem] =
+            std::from_chars(raw.seed->data(), raw.seed->data() + raw.seed->size(), seed);
+        if (raw.seed->empty() || problem != std::errc() ||
+            end != raw.seed->data() + raw.seed->size()) {
+            error = "--seed needs a whole number, not \"" + *raw.seed + "\"";
+            return std::nullopt;
+        }
+        if (!raw.openings) {
+            error = "--seed shuffles openings: it needs --openings";
+            return std::nullopt;
+        }
+        options.seed = seed;
+    }
     for (const auto& [name, text, field] :
          {std::tuple{"--move-time", &raw.moveTime, &options.moveTime},
           std::tuple{"--start-time", &raw.startTime, &options.startTime}}) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,9 @@ struct MatchOptions {
     bool resume = false;
     // Games played at once, each by its own pair of bot processes.
     int concurrency = 1;
+    // --openings: a file, or "builtin"; empty for none. --seed shuffles them.
+    std::string openings;
+    std::optional<std::uint64_t> seed;
     // What each bot may use, and whether it runs in the sandbox, with the extra paths it sees.
     BotLimits limits;
     bool sandbox = false;

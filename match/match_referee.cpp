@@ -2,6 +2,7 @@
 
 #include "channel/child_reaper.h"
 #include "match/match_options.h"
+#include "match/openings.h"
 #include "match/process_group.h"
 
 #include <algorithm>
@@ -234,6 +235,9 @@ std::optional<GameRecord> MatchReferee::PlayGame(int number, const Callbacks& ca
     GameRecord record;
     record.number = number;
     record.firstMover = number % 2 == 1 ? 1 : 2;
+    if (!m_settings.openings.empty()) {
+        record.opening = Openings::ForGame(m_settings.openings, number);
+    }
     Forfeits forfeits;
     for (int player = 1; player <= 2; ++player) {
         if (!BotAt(player).ended) {
@@ -317,6 +321,14 @@ bool MatchReferee::WaitReady(Forfeits& forfeits) {
                     return true;
                 }
                 bot.ready = event->text.starts_with('p');
+                if (bot.ready && !m_settings.openings.empty() &&
+                    (" " + event->text + " ").find(" openings ") == std::string::npos) {
+                    m_fatalError = PlayerName(event->player) +
+                                   " cannot start from openings: a bot that can says so in its "
+                                   "ready line, \"p openings\", but it wrote \"" +
+                                   event->text.substr(0, 40) + "\"";
+                    return false;
+                }
                 // A "p" that arrived after the limit is late however soon it is handled.
                 if (lateReady(event->at)) {
                     return true;
@@ -330,11 +342,19 @@ bool MatchReferee::WaitReady(Forfeits& forfeits) {
 
 bool MatchReferee::PlayMoves(GameRecord& record, Forfeits& forfeits, std::string& resultLine) {
     m_board.Clear();
-    int mover = record.firstMover;
-    // Player 1's line first, whoever moves first.
-    const std::uint64_t first = Send(1, mover == 1 ? "1" : "2");
-    const std::uint64_t second = Send(2, mover == 2 ? "1" : "2");
-    std::uint64_t turnAfter = mover == 1 ? first : second;
+    for (std::size_t i = 0; i < record.opening.size(); ++i) {
+        m_board.Drop(record.opening[i] - '0', i % 2 == 0 ? record.firstMover : Other(record.firstMover));
+    }
+    int mover = record.FirstToPlay();
+    // Player 1's lines first, whoever moves first.
+    std::array<std::uint64_t, 2> started{};
+    for (int player = 1; player <= 2; ++player) {
+        if (!record.opening.empty()) {
+            Send(player, "opening " + record.opening);
+        }
+        started[player - 1] = Send(player, player == record.firstMover ? "1" : "2");
+    }
+    std::uint64_t turnAfter = started[mover - 1];
     Clock::time_point turnStart = Clock::now();
     const std::string timeLimit = MatchOptions::DurationText(m_settings.moveTime);
 

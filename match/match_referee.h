@@ -25,7 +25,10 @@
 //      the last "0" it was sent, and that must be its latest line (lines beginning with "?" do not
 //      count), within the start time limit.
 //   2. Start: "1" to the first mover, "2" to the other. Player 1 moves first in odd-numbered
-//      games, player 2 in even-numbered ones.
+//      games, player 2 in even-numbered ones. With openings, each bot first receives the game's
+//      opening as "opening 4453"; the first mover's discs are the opening's first, third, ...
+//      moves, and the side whose turn follows the opening moves first. Such a run needs bots that
+//      say so in their ready line ("p openings").
 //   3. Moves. A bot's turn begins when the referee has written the line that gives it the move
 //      (its "1", or the opponent's move). Its move is the first line not beginning with "?" that
 //      arrives during its turn, and the move is that line's first character (an empty line is an
@@ -59,6 +62,9 @@ public:
         std::chrono::milliseconds grace{1000};
         // Starts the bots under limits or in a sandbox; null: each command line as it is.
         std::shared_ptr<BotWrapper> wrapper;
+        // The openings of the games (see Openings::ForGame); empty: every game from the empty
+        // board.
+        std::vector<std::string> openings;
     };
 
     struct Callbacks {
@@ -94,6 +100,10 @@ public:
 
     // The signal that interrupted Play; 0 when it ran to its end. Referee thread.
     int InterruptSignal() const { return m_interruptSignal; }
+
+    // Why Play or PlayGame stopped without being interrupted (a bot that cannot play openings in
+    // a run with openings), in one line; empty when it did not. Referee thread.
+    const std::string& FatalError() const { return m_fatalError; }
 
     // Ends every bot: closes both channels (the bots see end of file), waits up to the grace
     // period for the bots' process groups to be gone, kills the groups still there, and waits up
@@ -142,4 +152,5 @@ private:
     Clock::time_point m_resetAt{};
     Board m_board;
     int m_interruptSignal = 0;
+    std::string m_fatalError;
 };

@@ -55,7 +55,9 @@ std::string MatchReport::Label(const std::string& commandLine) {
 std::string MatchReport::GameLine(const GameRecord& record, int games) {
     return "game " + std::to_string(record.number) + "/" + std::to_string(games) + ": " +
            record.ResultText() + ", " + record.reason + " (player " +
-           std::to_string(record.firstMover) + " first, " + std::to_string(record.moves.size()) +
+           std::to_string(record.firstMover) + " first, " +
+           (record.opening.empty() ? "" : "opening " + record.opening + ", ") +
+           std::to_string(record.moves.size()) +
            (record.moves.size() == 1 ? " move)" : " moves)");
 }
 

@@ -1,5 +1,7 @@
 #include "match/match_runner.h"
 
+#include <signal.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <thread>
@@ -56,13 +58,20 @@ std::vector<GameRecord> MatchRunner::Play(const std::vector<int>& numbers,
             int number = 0;
             {
                 std::lock_guard lock(mutex);
-                if (next == numbers.size() || m_interruptSignal.load() != 0) {
+                if (next == numbers.size() || m_interruptSignal.load() != 0 || m_stopping.load()) {
                     return;
                 }
                 number = numbers[next++];
             }
             std::optional<GameRecord> record = referee.PlayGame(number, serialised);
             if (!record) {
+                if (!referee.FatalError().empty() && !m_stopping.exchange(true)) {
+                    m_fatalError = referee.FatalError();
+                    // The others stop their games under way as at an interrupt.
+                    for (const std::unique_ptr<MatchReferee>& other : m_referees) {
+                        other->Interrupt(SIGTERM);
+                    }
+                }
                 return;
             }
             std::lock_guard lock(mutex);

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 // Plays the games of a match on several referees at once, each with its own two bot processes and
@@ -40,10 +41,17 @@ public:
     // The signal that interrupted Play; 0 when it ran to its end.
     int InterruptSignal() const { return m_interruptSignal.load(); }
 
+    // Why Play stopped early without a signal (see MatchReferee::FatalError); empty when it did
+    // not. After Play.
+    const std::string& FatalError() const { return m_fatalError; }
+
     // Ends every referee's bots, all at once. Safe to call more than once.
     void EndBots();
 
 private:
     std::vector<std::unique_ptr<MatchReferee>> m_referees;
     std::atomic<int> m_interruptSignal{0};
+    // Set once by the first referee that stops with a fatal error, which stops the others.
+    std::atomic<bool> m_stopping{false};
+    std::string m_fatalError;
 };

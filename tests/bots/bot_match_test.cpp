@@ -64,7 +64,7 @@ TEST(BotMatchTest, StrongBotBeatsRandomBotInEveryGame) {
     };
     for (Player& player : players) {
         ASSERT_TRUE(player.process->Started()) << player.name;
-        ASSERT_EQ(player.process->ReadLine(10s), std::optional<std::string>("p")) << player.name;
+        ASSERT_EQ(player.process->ReadLine(10s), std::optional<std::string>(sample_bots::kReady)) << player.name;
     }
 
     int strongWins = 0;
@@ -104,7 +104,7 @@ TEST(BotMatchTest, StrongBotBeatsRandomBotInEveryGame) {
             if (s != winnerSlot && loserAnswers > 0) {
                 TakeMove(players[s], board);
             }
-            EXPECT_EQ(players[s].process->ReadLine(10s), std::optional<std::string>("p"))
+            EXPECT_EQ(players[s].process->ReadLine(10s), std::optional<std::string>(sample_bots::kReady))
                 << players[s].name << " is not ready after the Reset";
         }
         if (winnerSlot == 0) {

@@ -83,6 +83,31 @@ TEST(ProtocolSessionTest, StartsSecondOnTwoAndWaitsForTheOpponent) {
               ".......\n.......\n.......\n.......\n...o...\n..xxo..\n");
 }
 
+// An opening sets up the next game's board; the side whose turn follows it moves first, and a "0"
+// forgets an opening that no game used.
+TEST(ProtocolSessionTest, StartsFromAnAnnouncedOpening) {
+    const ProtocolSession odd = RunScript({
+        {"opening 443\r", Action::None, State::Idle},
+        {"2\r", Action::ChooseMove, State::ToMove, 3},
+    });
+    EXPECT_EQ(odd.Position().ToRows(),
+              ".......\n.......\n.......\n.......\n..oo...\n..xx...\n");
+    RunScript({
+        {"opening 44\r", Action::None, State::Idle},
+        {"2\r", Action::None, State::Waiting},
+        {"0\r", Action::WriteReady, State::Idle},
+        {"opening 4\r", Action::None, State::Idle},
+        {"0\r", Action::WriteReady, State::Idle},
+        {"1\r", Action::ChooseMove, State::ToMove, 1},
+    });
+    const ProtocolSession even = RunScript({
+        {"opening 4455\r", Action::None, State::Idle},
+        {"1\r", Action::ChooseMove, State::ToMove, 3},
+    });
+    EXPECT_EQ(even.Position().ToRows(),
+              ".......\n.......\n.......\n.......\n...oo..\n..xxx..\n");
+}
+
 TEST(ProtocolSessionTest, ReadsOneAndTwoInsideAGameAsMoves) {
     const ProtocolSession session = RunScript({
         {"2\r", Action::None, State::Waiting},

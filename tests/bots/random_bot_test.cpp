@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 std::string GameWithSeed(const std::string& seed) {
     ChildProcess bot(sample_bots::Random({"--seed", seed}));
     EXPECT_TRUE(bot.Started());
-    EXPECT_EQ(bot.ReadLine(10s), std::optional<std::string>("p"));
+    EXPECT_EQ(bot.ReadLine(10s), std::optional<std::string>(sample_bots::kReady));
     EXPECT_TRUE(bot.Write("1\r\n"));
     GridBoard board;
     std::string moves;

@@ -12,6 +12,9 @@
 // Command lines of the sample bots as built with the tests (paths are set by the build).
 namespace sample_bots {
 
+// The ready line of every sample bot: "p" and the word that says it can start from an opening.
+inline constexpr const char kReady[] = "p openings";
+
 inline std::vector<std::string> Random(std::vector<std::string> args = {}) {
     args.insert(args.begin(), FOURFALL_RANDOM_BOT);
     return args;

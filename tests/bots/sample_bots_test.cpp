@@ -90,7 +90,7 @@ protected:
 
 TEST_P(SampleBotTest, AnnouncesReadyAndExitsQuietlyAtEndOfInput) {
     Start();
-    ExpectLine("p");
+    ExpectLine(sample_bots::kReady);
     ExpectQuietEnd();
 }
 
@@ -99,7 +99,7 @@ TEST_P(SampleBotTest, AnnouncesReadyAndExitsQuietlyAtEndOfInput) {
 // other first mover.
 TEST_P(SampleBotTest, PlaysWholeGamesFirstAndSecondAndGetsReadyAgain) {
     Start();
-    ExpectLine("p");
+    ExpectLine(sample_bots::kReady);
     std::mt19937 random(3);
     for (const bool botFirst : {true, false}) {
         SCOPED_TRACE(botFirst ? "bot moves first" : "bot moves second");
@@ -135,14 +135,14 @@ TEST_P(SampleBotTest, PlaysWholeGamesFirstAndSecondAndGetsReadyAgain) {
         Send(result + "\r\n");
         Send(result + "\r\n");
         Send("0\r\n");
-        ExpectLine("p");
+        ExpectLine(sample_bots::kReady);
     }
     ExpectQuietEnd();
 }
 
 TEST_P(SampleBotTest, GoesOnPlayingWhenAMoveFollowsAResult) {
     Start();
-    ExpectLine("p");
+    ExpectLine(sample_bots::kReady);
     GridBoard board;
     Send("2\r\n");
     board.Play(4);
@@ -154,13 +154,13 @@ TEST_P(SampleBotTest, GoesOnPlayingWhenAMoveFollowsAResult) {
     ExpectMove(board);
     Send("-2\r\n");
     Send("0\r\n");
-    ExpectLine("p");
+    ExpectLine(sample_bots::kReady);
     ExpectQuietEnd();
 }
 
 TEST_P(SampleBotTest, IgnoresIllegalRelayedMovesUntilTheZero) {
     Start();
-    ExpectLine("p");
+    ExpectLine(sample_bots::kReady);
     // The opponent's illegal "9", an empty move (a chunk that began with a zero byte) and a bot
     // that quit (a lone carriage return), each relayed as it was and followed by the "0".
     for (const std::string_view illegal : {"9\r\n", "\r\n", "\r\r\n", "p\r\n"}) {
@@ -171,7 +171,7 @@ TEST_P(SampleBotTest, IgnoresIllegalRelayedMovesUntilTheZero) {
         ExpectMove(board);
         Send(illegal);
         Send("0\r\n");
-        ExpectLine("p");
+        ExpectLine(sample_bots::kReady);
     }
     GridBoard board;
     Send("1\r\n");
@@ -181,23 +181,23 @@ TEST_P(SampleBotTest, IgnoresIllegalRelayedMovesUntilTheZero) {
 
 TEST_P(SampleBotTest, AnswersEveryZeroWithReady) {
     Start();
-    ExpectLine("p");
+    ExpectLine(sample_bots::kReady);
     Send("0\r\n");
-    ExpectLine("p");
+    ExpectLine(sample_bots::kReady);
     Send("0\r\n0\r\n");
-    ExpectLine("p");
-    ExpectLine("p");
+    ExpectLine(sample_bots::kReady);
+    ExpectLine(sample_bots::kReady);
     GridBoard board;
     Send("1\r\n");
     ExpectMove(board);
     Send("0\r\n");
-    ExpectLine("p");
+    ExpectLine(sample_bots::kReady);
     ExpectQuietEnd();
 }
 
 TEST_P(SampleBotTest, ReadsLinesHoweverTheBytesArrive) {
     Start();
-    ExpectLine("p");
+    ExpectLine(sample_bots::kReady);
     GridBoard board;
     Send("2\r");
     std::this_thread::sleep_for(20ms);
@@ -208,14 +208,14 @@ TEST_P(SampleBotTest, ReadsLinesHoweverTheBytesArrive) {
     ExpectMove(board);
     Send("-1\r\n-1\r\n0\r\n2\r\n");
     Send("0\r\n");
-    ExpectLine("p");
-    ExpectLine("p");
+    ExpectLine(sample_bots::kReady);
+    ExpectLine(sample_bots::kReady);
     ExpectQuietEnd();
 }
 
 TEST_P(SampleBotTest, WritesEachMoveAsOneChunk) {
     Start();
-    ExpectLine("p");
+    ExpectLine(sample_bots::kReady);
     Send("1\r\n");
     const std::optional<std::string> first = m_bot->ReadChunk(kAnswerTimeout);
     ASSERT_TRUE(first.has_value());
@@ -230,7 +230,7 @@ TEST_P(SampleBotTest, WritesEachMoveAsOneChunk) {
 // ignores a chunk that begins with "?": a note must be read before the move is written.
 TEST_P(SampleBotTest, VerboseNoteArrivesInAnEarlierChunkThanTheMove) {
     Start({"--verbose"});
-    ExpectLine("p");
+    ExpectLine(sample_bots::kReady);
     Send("1\r\n");
     std::vector<std::string> chunks;
     const auto deadline = std::chrono::steady_clock::now() + kAnswerTimeout;

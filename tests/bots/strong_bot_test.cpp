@@ -30,7 +30,7 @@ std::string AnswerWithinASecond(ChildProcess& bot, Clock::time_point asked) {
 TEST(StrongBotTest, AnswersWithinASecondAsOneChunk) {
     ChildProcess bot(sample_bots::Strong());
     ASSERT_TRUE(bot.Started());
-    ASSERT_EQ(bot.ReadLine(10s), std::optional<std::string>("p"));
+    ASSERT_EQ(bot.ReadLine(10s), std::optional<std::string>(sample_bots::kReady));
 
     // The opening: the centre.
     ASSERT_TRUE(bot.Write("1\r\n"));
@@ -67,7 +67,7 @@ TEST(StrongBotTest, TakesAnImmediateWinAndBlocksAnImmediateLoss) {
         SCOPED_TRACE(botFirst ? "bot first" : "bot second");
         ChildProcess bot(sample_bots::Strong({"--time-ms", "30"}));
         ASSERT_TRUE(bot.Started());
-        ASSERT_EQ(bot.ReadLine(10s), std::optional<std::string>("p"));
+        ASSERT_EQ(bot.ReadLine(10s), std::optional<std::string>(sample_bots::kReady));
         ASSERT_TRUE(bot.Write(botFirst ? "1\r\n" : "2\r\n"));
         const int botPlayer = botFirst ? 1 : 2;
         GridBoard board;

@@ -51,6 +51,9 @@ TEST(GameRecordTest, ReadsBackEveryRecordItWrites) {
         GameRecord record;
         record.number = pick(1, 1000000);
         record.firstMover = pick(1, 2);
+        for (int i = pick(-3, 4); i > 0; --i) {
+            record.opening += static_cast<char>('0' + pick(1, 7));
+        }
         for (int i = pick(0, 42); i > 0; --i) {
             record.moves += static_cast<char>('0' + pick(1, 7));
             record.moveMs.push_back(pick(0, 100000));

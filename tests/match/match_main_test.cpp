@@ -317,6 +317,70 @@ TEST_F(MatchMainTest, NoteFloodPlaysOnAndAnEndlessLineLosesInBoundedMemory) {
     }
 }
 
+// Each opening is played by a pair of games, the first mover swapped, by bots that announced them;
+// each bot learns the opening before its "1" or "2", and the side whose turn follows the opening
+// moves first.
+TEST_F(MatchMainTest, OpeningsArePlayedInPairsWithTheFirstMoverSwapped) {
+    std::ofstream(m_dir.Path() + "/openings.txt") << "# two openings\n443\n\n  17  # a pair\n";
+    m_one.Options({"--openings", "--by-position"});
+    m_two.Options({"--openings", "--by-position"});
+    RunnerProcess runner(m_dir.Path(), {"--games", "6", "--openings", "openings.txt", "--log",
+                                        "match.jsonl", m_one.CommandLine(), m_two.CommandLine()});
+    ASSERT_EQ(runner.Wait(60s), 0) << runner.Stderr();
+    const std::vector<GameRecord> games = LoggedGames(m_dir.Path() + "/match.jsonl");
+    ASSERT_EQ(games.size(), 6u);
+    const std::vector<std::string> openings = {"443", "443", "17", "17", "443", "443"};
+    for (std::size_t i = 0; i < games.size(); ++i) {
+        EXPECT_EQ(games[i].opening, openings[i]);
+        EXPECT_EQ(games[i].firstMover, i % 2 == 0 ? 1 : 2);
+    }
+    EXPECT_NE(runner.Stdout().find("(player 2 first, opening 17, "), std::string::npos);
+    // Player 1 is the first mover of game 1 (after "443" the second mover is to move) and the
+    // second mover of game 2; it is to move in game 4 only, the first mover after "17".
+    const std::vector<std::string> received = m_one.Received();
+    std::vector<std::string> starts;
+    for (std::size_t i = 0; i + 1 < received.size(); ++i) {
+        if (received[i].rfind("opening ", 0) == 0) {
+            starts.push_back(received[i].substr(8) + "/" + received[i + 1]);
+        }
+    }
+    EXPECT_EQ(starts,
+              (std::vector<std::string>{"443/1", "443/2", "17/1", "17/2", "443/1", "443/2"}));
+    EXPECT_EQ(received[2], games[0].moves.substr(0, 1)) << "player 2 moved first in game 1";
+}
+
+// What a run with openings refuses before any game: one line on standard error, status 2.
+TEST_F(MatchMainTest, RefusesBadOpeningsAndBotsThatCannotPlayThem) {
+    std::ofstream(m_dir.Path() + "/bad.txt") << "44\n4444444\n";
+    struct Refusal {
+        std::vector<std::string> args;
+        std::string error;
+    };
+    const std::vector<Refusal> refusals = {
+        {{"--openings", "bad.txt", "--games", "2"},
+         "fourfall-match: bad.txt, line 2: \"4444444\" is no opening: column 4 is full\n"},
+        {{"--openings", "builtin", "--games", "3"},
+         "fourfall-match: --games must be even with --openings: each opening is played twice\n"},
+        {{"--openings", "builtin", "--games", "2"},
+         "fourfall-match: player 2 cannot start from openings: a bot that can says so in its "
+         "ready line, \"p openings\", but it wrote \"p\"\n"}};
+    m_one.Options({"--openings"});
+    for (const Refusal& refusal : refusals) {
+        std::vector<std::string> args = refusal.args;
+        args.insert(args.end(), {m_one.CommandLine(), m_two.CommandLine()});
+        RunnerProcess runner(m_dir.Path(), args);
+        EXPECT_EQ(runner.Wait(30s), 2);
+        const std::string error = runner.Stderr();
+        EXPECT_EQ(error.substr(0, error.find('\n') + 1), refusal.error);
+    }
+    // No game began: neither bot was told to start one.
+    for (const ScriptedBot* bot : {&m_one, &m_two}) {
+        for (const std::string& line : bot->Received()) {
+            EXPECT_TRUE(line != "1" && line != "2") << bot->ReceivedText();
+        }
+    }
+}
+
 class MatchMainSignalTest : public MatchMainTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(MatchMainSignalTest, InterruptedRunEndsEveryBotAndReports) {

@@ -53,7 +53,8 @@ protected:
                                       .moveTime = 5s,
                                       .startTime = 5s,
                                       .grace = 1s,
-                                      .wrapper = nullptr};
+                                      .wrapper = nullptr,
+                                      .openings = {}};
     std::vector<std::string> m_restarts;
 };
 

@@ -1,7 +1,7 @@
 // A bot that plays scripted games, for the match runner's tests. Usage:
 //
 //   matchbot --record FILE [--never-ready] [--ignore-eof] [--grandchild] [--chatter MS]
-//            [--by-position [DELAY_MS]] GAME...
+//            [--by-position [DELAY_MS]] [--openings] GAME...
 //
 // Each GAME is the script of one game: tokens separated by commas, taken in order at the bot's
 // turns. Games are counted across restarts (the record file remembers how many began), and the
@@ -30,6 +30,8 @@
 // standard streams open and sleeps 60 s.
 // --chatter MS: besides all that, writes the note "?chatter" every MS milliseconds from a thread
 // of its own, whoever is to move.
+// --openings: writes "p openings" as its ready line, and starts a game from the moves of the
+// "opening M" line that came before its "1" or "2" (moving first when its turn follows them).
 // --by-position [DELAY_MS]: ignores the scripts and plays a column that depends only on the moves
 // of the game so far (a hash of them picks it among the free columns), after DELAY_MS ms (a
 // number right after the option; default 0): a deterministic bot whose games do not depend on
@@ -50,6 +52,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -153,11 +156,13 @@ void FloodNotes(int mib) {
 
 class ScriptBot {
 public:
-    ScriptBot(std::vector<std::string> scripts, int gamesBegun, bool ready, int positionDelayMs)
+    ScriptBot(std::vector<std::string> scripts, int gamesBegun, bool ready, int positionDelayMs,
+              bool openings)
         : m_scripts(std::move(scripts)),
           m_games(gamesBegun),
           m_ready(ready),
-          m_positionDelayMs(positionDelayMs) {}
+          m_positionDelayMs(positionDelayMs),
+          m_openings(openings) {}
 
     void Start() { SayReady(); }
 
@@ -165,7 +170,10 @@ public:
         Record("< " + line);
         if (line == "0") {
             m_state = State::Idle;
+            m_opening.clear();
             SayReady();
+        } else if (m_openings && m_state == State::Idle && line.rfind("opening ", 0) == 0) {
+            m_opening = line.substr(8);
         } else if (line == "-1" || line == "-2" || line == "-3") {
             if (m_state != State::Idle) {
                 m_state = State::Over;
@@ -177,8 +185,8 @@ public:
             m_next = 0;
             ++m_games;
             m_state = State::Playing;
-            m_moves.clear();
-            if (line == "1") {
+            m_moves = std::exchange(m_opening, std::string());
+            if ((line == "1") == (m_moves.size() % 2 == 0)) {
                 TakeTurn();
             }
         } else if (m_state == State::Playing && line.size() == 1 && line[0] >= '1' &&
@@ -193,7 +201,7 @@ private:
 
     void SayReady() {
         if (m_ready) {
-            WriteAll(1, "p\n");
+            WriteAll(1, m_openings ? "p openings\n" : "p\n");
         }
     }
 
@@ -260,8 +268,11 @@ private:
     bool m_ready;
     // --by-position's delay; -1 without it.
     int m_positionDelayMs;
-    // The moves of the game under way, both sides', as column digits.
+    bool m_openings;
+    // The moves of the game under way, both sides', as column digits, its opening first.
     std::string m_moves;
+    // The opening announced for the next game.
+    std::string m_opening;
     State m_state = State::Idle;
     std::vector<std::string> m_tokens;
     std::size_t m_next = 0;
@@ -276,6 +287,7 @@ int main(int argc, char** argv) {
     bool grandchild = false;
     int chatterMs = 0;
     int positionDelayMs = -1;
+    bool openings = false;
     std::vector<std::string> scripts;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -289,6 +301,8 @@ int main(int argc, char** argv) {
             grandchild = true;
         } else if (arg == "--chatter" && i + 1 < argc) {
             chatterMs = std::atoi(argv[++i]);
+        } else if (arg == "--openings") {
+            openings = true;
         } else if (arg == "--by-position") {
             positionDelayMs = 0;
             if (i + 1 < argc && argv[i + 1][0] >= '0' && argv[i + 1][0] <= '9') {
@@ -329,7 +343,7 @@ int main(int argc, char** argv) {
         }).detach();
     }
 
-    ScriptBot bot(std::move(scripts), gamesBegun, ready, positionDelayMs);
+    ScriptBot bot(std::move(scripts), gamesBegun, ready, positionDelayMs, openings);
     bot.Start();
     std::string pending;
     char buffer[4096];
