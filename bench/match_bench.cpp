@@ -54,7 +54,7 @@ void Print(const char* what, const Figures& figures) {
 // `games` games of the runner between `commands` at `concurrency`.
 Figures RunMatch(const std::array<std::string, 2>& commands, int games, int concurrency) {
     MatchReferee::Settings settings;
-    settings.commands = commands;
+    settings.commands = {commands[0], commands[1]};
     settings.games = games;
     MatchRunner runner(settings, concurrency);
     if (runner.StartBots() != 0) {
@@ -65,7 +65,8 @@ Figures RunMatch(const std::array<std::string, 2>& commands, int games, int conc
     std::iota(numbers.begin(), numbers.end(), 1);
     const double cpuBefore = ProcessCpuMs();
     const auto wallBefore = Clock::now();
-    const std::vector<GameRecord> records = runner.Play(numbers, {});
+    const MatchSchedule schedule(2, MatchSchedule::Format::RoundRobin, games, {});
+    const std::vector<GameRecord> records = runner.Play(schedule, numbers, {});
     Figures figures;
     figures.wallS = std::chrono::duration<double>(Clock::now() - wallBefore).count();
     figures.cpuMs = ProcessCpuMs() - cpuBefore;

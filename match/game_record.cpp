@@ -30,7 +30,11 @@ std::vector<long long> GameRecord::MoveMsOf(int player) const {
 }
 
 std::string GameRecord::ToJson() const {
-    Json json = {{"game", number}, {"first", firstMover}};
+    Json json = {{"game", number}};
+    if (players != std::array<int, 2>{0, 1}) {
+        json["players"] = players;
+    }
+    json["first"] = firstMover;
     if (!opening.empty()) {
         json["opening"] = opening;
     }
@@ -52,6 +56,7 @@ std::optional<GameRecord> GameRecord::FromJson(std::string_view line) {
         GameRecord record;
         record.number = json.at("game").get<int>();
         record.firstMover = json.at("first").get<int>();
+        record.players = json.value("players", std::array<int, 2>{0, 1});
         record.opening = json.value("opening", std::string());
         record.moves = json.at("moves").get<std::string>();
         const std::string result = json.at("result").get<std::string>();
@@ -63,7 +68,8 @@ std::optional<GameRecord> GameRecord::FromJson(std::string_view line) {
             (record.firstMover != 1 && record.firstMover != 2) ||
             record.moves.find_first_not_of("1234567") != std::string::npos ||
             record.opening.find_first_not_of("1234567") != std::string::npos ||
-            record.moveMs.size() != record.moves.size()) {
+            record.players[0] < 0 || record.players[1] < 0 ||
+            record.players[0] == record.players[1] || record.moveMs.size() != record.moves.size()) {
             return std::nullopt;
         }
         record.outcome = static_cast<Outcome>(outcome - std::begin(kResultTexts));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,8 @@ struct GameRecord {
 
     // 1, 2, ...
     int number = 0;
+    // The bots that played, as indices into the run's bots: player 1's, then player 2's.
+    std::array<int, 2> players{0, 1};
     // The slot that moved (or was to move) first: 1 or 2. With an opening, the slot whose discs
     // are the opening's first, third, ... moves.
     int firstMover = 1;
@@ -46,7 +49,8 @@ struct GameRecord {
     // The record as one line of JSON without a line end:
     // {"game":3,"first":1,"moves":"4455","result":"1-0","reason":"...","move_ms":[0,1,0,0],
     //  "restarted":[]}
-    // with "opening":"443" after "first" when the game had one.
+    // with "opening":"443" after "first" when the game had one, and "players":[0,2] after "game"
+    // when the players were other than the run's first two bots.
     std::string ToJson() const;
 
     // A record from one line as ToJson writes it; nothing for a line that is not one (no JSON

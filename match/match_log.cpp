@@ -18,10 +18,21 @@ Json RunJson(const MatchLog::Run& run) {
     Json json = {{"log", kLogName},
                  {"version", FOURFALL_VERSION},
                  {"commands", run.commands},
+                 {"names", run.names},
                  {"move_time_ms", run.moveTime.count()},
                  {"start_time_ms", run.startTime.count()}};
+    if (!run.format.empty()) {
+        json["format"] = run.format;
+        json["games"] = run.games;
+    }
     if (!run.openings.empty()) {
         json["openings"] = run.openings;
+    }
+    if (!run.shard.empty()) {
+        json["shard"] = run.shard;
+    }
+    if (!run.sprt.empty()) {
+        json["sprt"] = run.sprt;
     }
     return json;
 }
@@ -31,26 +42,25 @@ std::string Dump(const Json& json) {
     return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-// The first field in which the logged run differs from this one, in words; empty when none.
-std::string Difference(const Json& logged, const MatchLog::Run& run) {
-    // Compared as written, so that a command line with bytes that JSON could not hold compares
-    // equal to itself.
-    const Json current = Json::parse(Dump(RunJson(run)));
-    for (std::size_t i = 0; i < run.commands.size(); ++i) {
-        const Json& was = logged.at("commands").at(i);
-        if (was != current["commands"][i]) {
-            return "the log was written with player " + std::to_string(i + 1) + " " + Dump(was) +
-                   ", not " + Dump(current["commands"][i]);
-        }
+// The run of a log's first line; throws on a line that is none.
+MatchLog::Run RunFromJson(const Json& json) {
+    if (!json.is_object() || json.at("log") != kLogName) {
+        throw std::out_of_range("not a run line");
     }
-    for (const auto& [key, option] :
-         {std::pair{"move_time_ms", "--move-time"}, std::pair{"start_time_ms", "--start-time"}}) {
-        if (logged.at(key) != current[key]) {
-            return std::string("the log was written with ") + option + " " + Dump(logged.at(key)) +
-                   " ms, not " + Dump(current[key]) + " ms";
-        }
+    MatchLog::Run run;
+    run.commands = json.at("commands").get<std::vector<std::string>>();
+    run.names = json.value("names", run.commands);
+    run.moveTime = std::chrono::milliseconds(json.at("move_time_ms").get<long long>());
+    run.startTime = std::chrono::milliseconds(json.at("start_time_ms").get<long long>());
+    run.openings = json.value("openings", std::vector<std::string>());
+    run.format = json.value("format", std::string());
+    run.games = json.value("games", 0);
+    run.shard = json.value("shard", std::string());
+    run.sprt = json.value("sprt", std::string());
+    if (run.commands.size() < 2 || run.names.size() != run.commands.size()) {
+        throw std::out_of_range("not a run line");
     }
-    return {};
+    return run;
 }
 
 }  // namespace
@@ -59,12 +69,48 @@ std::string MatchLog::RunLine(const Run& run) {
     return Dump(RunJson(run));
 }
 
-std::optional<MatchLog::Contents> MatchLog::ReadForResume(const std::string& path, const Run& run,
-                                                          std::string& error) {
+std::string MatchLog::Difference(const Run& logged, const Run& run, bool withShard) {
+    // Compared as written, so that a command line with bytes that JSON could not hold compares
+    // equal to itself.
+    const Run current = RunFromJson(Json::parse(RunLine(run)));
+    if (logged.commands.size() != current.commands.size()) {
+        return "the log was written for " + std::to_string(logged.commands.size()) + " bots, not " +
+               std::to_string(current.commands.size());
+    }
+    for (std::size_t i = 0; i < current.commands.size(); ++i) {
+        if (logged.commands[i] != current.commands[i]) {
+            const std::string who = current.commands.size() == 2 ? "player " : "bot ";
+            return "the log was written with " + who + std::to_string(i + 1) + " " +
+                   Dump(Json(logged.commands[i])) + ", not " + Dump(Json(current.commands[i]));
+        }
+    }
+    if (logged.moveTime != current.moveTime) {
+        return "the log was written with --move-time " + std::to_string(logged.moveTime.count()) +
+               " ms, not " + std::to_string(current.moveTime.count()) + " ms";
+    }
+    if (logged.startTime != current.startTime) {
+        return "the log was written with --start-time " + std::to_string(logged.startTime.count()) +
+               " ms, not " + std::to_string(current.startTime.count()) + " ms";
+    }
+    if (logged.openings != current.openings) {
+        return "the log was written with other openings (or another --seed)";
+    }
+    if (logged.format != current.format || logged.games != current.games) {
+        return "the log was written with another --format or --games";
+    }
+    if (withShard && logged.shard != current.shard) {
+        return "the log was written for --shard " + (logged.shard.empty() ? "1/1" : logged.shard) +
+               ", not " + (current.shard.empty() ? "1/1" : current.shard);
+    }
+    return {};
+}
+
+std::optional<MatchLog::Contents> MatchLog::Read(const std::string& path, bool missingIsEmpty,
+                                                 std::string& error) {
     Contents contents;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        if (errno == ENOENT) {
+        if (errno == ENOENT && missingIsEmpty) {
             return contents;
         }
         error = "cannot read the log " + path + ": " + std::strerror(errno);
@@ -80,24 +126,16 @@ std::optional<MatchLog::Contents> MatchLog::ReadForResume(const std::string& pat
         }
         offset += line.size() + 1;
         if (number == 1) {
-            const Json header = Json::parse(line, nullptr, false);
             try {
-                if (!header.is_object() || header.at("log") != kLogName) {
-                    throw std::out_of_range("not a run line");
-                }
-                error = Difference(header, run);
+                contents.run = RunFromJson(Json::parse(line, nullptr, false));
             } catch (const std::exception&) {
                 error = path + " is not a log of fourfall-match";
-            }
-            if (!error.empty()) {
-                error.insert(0, "cannot resume: ");
                 return std::nullopt;
             }
         } else {
             std::optional<GameRecord> record = GameRecord::FromJson(line);
             if (!record) {
-                error = "cannot resume: line " + std::to_string(number) + " of " + path +
-                        " is not a game record";
+                error = "line " + std::to_string(number) + " of " + path + " is not a game record";
                 return std::nullopt;
             }
             if (seen.insert(record->number).second) {
@@ -108,6 +146,10 @@ std::optional<MatchLog::Contents> MatchLog::ReadForResume(const std::string& pat
     }
     if (in.bad()) {
         error = "cannot read the log " + path;
+        return std::nullopt;
+    }
+    if (contents.wholeBytes == 0 && !missingIsEmpty) {
+        error = path + " is not a log of fourfall-match";
         return std::nullopt;
     }
     return contents;

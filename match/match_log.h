@@ -2,7 +2,6 @@
 
 #include "match/game_record.h"
 
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <fstream>
@@ -15,24 +14,37 @@
 // A run killed at any point therefore leaves whole lines, except perhaps a torn last one, which a
 // resumed run drops and plays again.
 //
-//   {"log":"fourfall-match","version":"1.2","commands":["a","b"],"move_time_ms":5000,
-//    "start_time_ms":10000}
-// with "openings":[...] at the end when the games start from openings.
+//   {"log":"fourfall-match","version":"1.2","commands":["a","b"],"names":["a","b"],
+//    "move_time_ms":5000,"start_time_ms":10000}
+// with "format" and "games" (per pairing) for three bots or more, "openings":[...] when the games
+// start from openings, "shard":"2/4" for a shard of a run and "sprt":"0,5" for a run that tested.
 //
 // One thread at a time.
 class MatchLog {
 public:
-    // What makes the games of a run what they are: a resumed run must have the same.
+    // What makes the games of a run what they are (a resumed run must have the same), and the
+    // bots' names.
     struct Run {
-        std::array<std::string, 2> commands;
+        std::vector<std::string> commands;
+        std::vector<std::string> names;
         std::chrono::milliseconds moveTime{0};
         std::chrono::milliseconds startTime{0};
         // The openings in the order played; empty for none.
         std::vector<std::string> openings;
+        // "round-robin" or "gauntlet", and the games per pairing; both only with three bots or
+        // more (with two, the games may grow from run to run).
+        std::string format;
+        int games = 0;
+        // "K/N" for shard K of N; empty for a whole run.
+        std::string shard;
+        // The --sprt of the run as given ("0,5"); empty for none. Not part of what a resume
+        // checks.
+        std::string sprt;
     };
 
     // What a log holds so far.
     struct Contents {
+        Run run;
         // The games, in the order written, each number once (a repeat is dropped).
         std::vector<GameRecord> records;
         // The bytes of the run's line and of every whole game line; anything after them is a torn
@@ -40,12 +52,16 @@ public:
         std::uintmax_t wholeBytes = 0;
     };
 
-    // Reads the log at `path` for a resume of `run`. A missing or empty log holds nothing. Returns
-    // nothing, with a one-line message in `error`, for a log that cannot be read, is no log of
-    // this program, has a damaged whole line, or was written for another run (the
-    // message names the difference).
-    static std::optional<Contents> ReadForResume(const std::string& path, const Run& run,
-                                                 std::string& error);
+    // Reads the log at `path`. Nothing, with a one-line message in `error`, for a log that cannot
+    // be read, is no log of this program, or has a damaged whole line. A missing or empty log
+    // holds nothing (wholeBytes 0) when `missingIsEmpty`, and is an error otherwise.
+    static std::optional<Contents> Read(const std::string& path, bool missingIsEmpty,
+                                        std::string& error);
+
+    // The first way in which the run of `logged` differs from `run` that changes the games, in
+    // words ("the log was written with player 2 \"b\", not \"c\""); empty when none. The shard
+    // counts only if `withShard`.
+    static std::string Difference(const Run& logged, const Run& run, bool withShard);
 
     // Starts the log at `path` afresh (replacing the file) with the run's line, or, for a resume
     // (`keepBytes` > 0), cuts it to `keepBytes` and appends from there. False, with a one-line

@@ -1,6 +1,7 @@
-// fourfall-match: referees whole matches between two bots without a window. See MatchOptions for
-// the command line, MatchReferee for how a game runs, MatchRunner for games played side by side
-// and MatchLog for the log a run can be resumed from.
+// fourfall-match: referees whole matches between two bots, or tournaments of more, without a
+// window. See MatchOptions for the command line, MatchSchedule for which games a run plays,
+// MatchReferee for how a game runs, MatchRunner for games played side by side and MatchLog for the
+// log a run can be resumed from.
 
 #include "match/game_record.h"
 #include "match/interrupt_watcher.h"
@@ -9,13 +10,14 @@
 #include "match/match_referee.h"
 #include "match/match_report.h"
 #include "match/match_runner.h"
+#include "match/match_schedule.h"
 #include "match/openings.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -46,6 +48,7 @@ int main(int argc, char** argv) {
         std::cout << MatchOptions::VersionText();
         return kExitOk;
     }
+    const bool twoBots = options->commands.size() == 2;
 
     // Before the log is touched: a run that cannot start its bots leaves an old log as it was.
     MatchReferee::Settings settings;
@@ -81,25 +84,49 @@ int main(int argc, char** argv) {
             openings = Openings::Shuffled(std::move(openings), *options->seed);
         }
     }
-    settings.openings = openings;
+    const MatchSchedule schedule(static_cast<int>(options->commands.size()), options->format,
+                                 options->games, openings);
 
-    const MatchLog::Run run{options->commands, options->moveTime, options->startTime, openings};
+    MatchLog::Run run;
+    run.commands = options->commands;
+    run.names = options->names;
+    run.moveTime = options->moveTime;
+    run.startTime = options->startTime;
+    run.openings = openings;
+    if (!twoBots) {
+        run.format =
+            options->format == MatchSchedule::Format::Gauntlet ? "gauntlet" : "round-robin";
+        run.games = options->games;
+    }
+    run.sprt = options->sprtText;
+    if (options->shards > 1) {
+        run.shard = std::to_string(options->shard) + "/" + std::to_string(options->shards);
+    }
+    const std::vector<int> scheduled = schedule.Shard(options->shard, options->shards);
+
     std::vector<GameRecord> records;
     MatchLog log;
     if (!options->logPath.empty()) {
         MatchLog::Contents contents;
         if (options->resume) {
-            std::optional<MatchLog::Contents> read =
-                MatchLog::ReadForResume(options->logPath, run, error);
+            std::optional<MatchLog::Contents> read = MatchLog::Read(options->logPath, true, error);
             if (!read) {
-                std::cerr << "fourfall-match: " << error << "\n";
+                std::cerr << "fourfall-match: cannot resume: " << error << "\n";
                 return kExitUsage;
             }
             contents = std::move(*read);
+            if (contents.wholeBytes > 0) {
+                if (const std::string difference = MatchLog::Difference(contents.run, run, true);
+                    !difference.empty()) {
+                    std::cerr << "fourfall-match: cannot resume: " << difference << "\n";
+                    return kExitUsage;
+                }
+            }
+            const std::set<int> wanted(scheduled.begin(), scheduled.end());
             for (const GameRecord& record : contents.records) {
-                if (record.number > options->games) {
+                if (wanted.count(record.number) == 0) {
                     std::cerr << "fourfall-match: cannot resume: the log holds game "
-                              << record.number << ", beyond --games " << options->games << "\n";
+                              << record.number << ", which this run does not play\n";
                     return kExitUsage;
                 }
             }
@@ -117,7 +144,7 @@ int main(int argc, char** argv) {
         for (const GameRecord& record : records) {
             done.insert(record.number);
         }
-        for (int number = 1; number <= options->games; ++number) {
+        for (const int number : scheduled) {
             if (done.count(number) == 0) {
                 missing.push_back(number);
             }
@@ -134,6 +161,7 @@ int main(int argc, char** argv) {
     settings.games = options->games;
     settings.moveTime = options->moveTime;
     settings.startTime = options->startTime;
+    settings.openings = openings;
     const int referees =
         std::max(1, std::min(options->concurrency, static_cast<int>(missing.size())));
     MatchRunner runner(settings, referees);
@@ -141,36 +169,51 @@ int main(int argc, char** argv) {
     // thread inherits the blocked signals.
     InterruptWatcher watcher([&runner](int signal) { runner.Interrupt(signal); });
 
-    if (!missing.empty()) {
-        if (const int failed = runner.StartBots(); failed != 0) {
+    // A sequential test ends the run as soon as it decides; the pairs of a resumed log count too.
+    std::vector<GameRecord> finished = records;
+    const auto decided = [&] {
+        return options->sprt && !options->sprt->Verdict(MatchReport::Pairs(finished)).empty();
+    };
+    if (!missing.empty() && !decided()) {
+        const std::array<int, 2> first = schedule.At(missing.front()).bots;
+        if (const int failed = runner.StartBots(first); failed != 0) {
             const int startError = errno;
-            std::cerr << "fourfall-match: player " << failed
-                      << " could not be started: " << options->commands[failed - 1] << ": "
-                      << std::strerror(startError) << "\n";
+            const std::string& command =
+                options->commands[static_cast<std::size_t>(first[failed - 1])];
+            std::cerr << "fourfall-match: " << (twoBots ? "player " : "bot ")
+                      << (twoBots ? failed : first[failed - 1] + 1)
+                      << " could not be started: " << command << ": " << std::strerror(startError)
+                      << "\n";
             runner.EndBots();
             return kExitStartFailed;
         }
+    } else {
+        missing.clear();
     }
 
     bool logFailed = false;
+    const int total = schedule.Games();
     MatchReferee::Callbacks callbacks;
     callbacks.onGame = [&](const GameRecord& record) {
         if (!options->quiet) {
-            std::cout << MatchReport::GameLine(record, options->games) << std::endl;
+            std::cout << MatchReport::GameLine(record, total) << std::endl;
         }
         if (!options->logPath.empty() && !logFailed) {
             logFailed = !log.Append(record);
         }
+        finished.push_back(record);
+        if (decided()) {
+            runner.Stop();
+        }
     };
     callbacks.onRestart = [&](int player, int game, bool started) {
         if (!options->quiet) {
-            std::cout << MatchReport::RestartLine(player, game, options->games, started)
-                      << std::endl;
+            std::cout << MatchReport::RestartLine(player, game, total, started) << std::endl;
         }
     };
-    const std::vector<GameRecord> played = runner.Play(missing, callbacks);
+    runner.Play(schedule, missing, callbacks);
     runner.EndBots();
-    records.insert(records.end(), played.begin(), played.end());
+    records = std::move(finished);
     std::sort(records.begin(), records.end(),
               [](const GameRecord& a, const GameRecord& b) { return a.number < b.number; });
 
@@ -181,11 +224,9 @@ int main(int argc, char** argv) {
     const int signal = runner.InterruptSignal();
     if (signal != 0) {
         std::cerr << "fourfall-match: interrupted by signal " << signal << " after "
-                  << records.size() << " of " << options->games << " games\n";
+                  << records.size() << " of " << scheduled.size() << " games\n";
     }
-    const std::array<std::string, 2> labels = {MatchReport::Label(options->commands[0]),
-                                               MatchReport::Label(options->commands[1])};
-    std::cout << MatchReport::Table(records, labels) << std::flush;
+    std::cout << MatchReport::Final(records, options->names, options->sprt) << std::flush;
     if (logFailed) {
         std::cerr << "fourfall-match: writing the log " << options->logPath << " failed\n";
     }

@@ -1,7 +1,10 @@
 #include "match/match_options.h"
 
+#include "match/match_report.h"
+
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -65,8 +68,8 @@ class UsageFormatter : public CLI::Formatter {
 public:
     std::string make_description(const CLI::App* /*app*/) const override { return {}; }
     std::string make_usage(const CLI::App* app, std::string /*name*/) const override {
-        return "usage: fourfall-match [options] COMMAND1 COMMAND2\n" + app->get_description() +
-               "\n";
+        return "usage: fourfall-match [options] COMMAND1 COMMAND2 [COMMAND3...]\n" +
+               app->get_description() + "\n";
     }
 };
 
@@ -80,6 +83,10 @@ struct RawOptions {
     std::string concurrency = "1";
     std::optional<std::string> openings;
     std::optional<std::string> seed;
+    std::optional<std::string> format;
+    std::vector<std::string> names;
+    std::optional<std::string> sprt;
+    std::optional<std::string> shard;
     std::optional<std::string> logPath;
     std::optional<std::string> botMemory;
     std::optional<std::string> botProcesses;
@@ -94,15 +101,16 @@ struct RawOptions {
 // The parser, bound to `raw`.
 std::unique_ptr<CLI::App> MakeApp(RawOptions& raw) {
     auto app = std::make_unique<CLI::App>(
-        "Plays a match between two bots without a window. Each COMMAND is one bot's command\n"
-        "line, quoted as one argument; COMMAND1 is player 1.",
+        "Plays a match between two bots, or a tournament of more, without a window. Each\n"
+        "COMMAND is one bot's command line, quoted as one argument; COMMAND1 is player 1.",
         "fourfall-match");
     app->formatter(std::make_shared<UsageFormatter>());
     app->get_formatter()->column_width(26);
     app->get_formatter()->label("OPTIONS", "options");
     app->allow_extras();
     app->add_option("--games", raw.games,
-                    "games to play; player 1 moves first in odd games, player 2 in even ones")
+                    "games to play (per pairing with three bots or more); player 1 moves first in "
+                    "odd games, player 2 in even ones")
         ->type_name("N")
         ->capture_default_str();
     app->add_option("--move-time", raw.moveTime, "time limit for each move")
@@ -121,6 +129,24 @@ std::unique_ptr<CLI::App> MakeApp(RawOptions& raw) {
         ->type_name("FILE");
     app->add_option("--seed", raw.seed, "shuffle the openings in an order drawn from S")
         ->type_name("S");
+    app->add_option("--format", raw.format,
+                    "with three bots or more: round-robin (every pairing, the default) or "
+                    "gauntlet (the first bot against each other)")
+        ->type_name("F");
+    app->add_option("--name", raw.names,
+                    "a short name for the next bot, in the order of the commands (repeatable)")
+        ->type_name("NAME")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->allow_extra_args(false);
+    app->add_option("--sprt", raw.sprt,
+                    "stop as soon as a sequential test on the pairs decides between ELO0 and "
+                    "ELO1 (error rates 0.05 unless given); --games is then the most")
+        ->type_name("ELO0,ELO1[,A,B]");
+    app->add_option("--shard", raw.shard,
+                    "play only shard K of N of the run's games, in whole pairs; report the N logs "
+                    "together with fourfall-report")
+        ->type_name("K/N");
     app->add_option("--log", raw.logPath,
                     "write the run and one JSON object per game to FILE (replaced, unless "
                     "--resume)")
@@ -142,10 +168,13 @@ std::unique_ptr<CLI::App> MakeApp(RawOptions& raw) {
                   "own folder");
     app->add_option("--sandbox-allow", raw.sandboxAllow,
                     "also let sandboxed bots read PATH (repeatable)")
-        ->type_name("PATH");
+        ->type_name("PATH")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->allow_extra_args(false);
     app->add_flag("--quiet", raw.quiet, "print only the final table");
     app->add_flag("--version", raw.version, "print the version");
-    app->add_option("COMMAND", raw.commands, "a bot's command line (two of them)");
+    app->add_option("COMMAND", raw.commands, "a bot's command line (two or more of them)");
     app->footer(
         "T is seconds (5, 0.5, 5s) or milliseconds (500ms). A --concurrency above the number of\n"
         "cores makes timed games unfair. The --bot-* limits are off unless given.\n"
@@ -315,17 +344,91 @@ std::optional<MatchOptions> MatchOptions::Parse(const std::vector<std::string>& 
     }
     options.quiet = raw.quiet;
 
-    if (raw.commands.size() != 2) {
-        error = raw.commands.size() < 2 ? "two bot command lines are needed"
-                                        : "too many arguments: quote each command line as one";
+    if (raw.commands.size() < 2) {
+        error = "at least two bot command lines are needed";
         return std::nullopt;
     }
-    for (std::size_t i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < raw.commands.size(); ++i) {
         if (raw.commands[i].find_first_not_of(" \t\n") == std::string::npos) {
-            error = "the command line of player " + std::to_string(i + 1) + " is empty";
+            error = "the command line of bot " + std::to_string(i + 1) + " is empty";
             return std::nullopt;
         }
-        options.commands[i] = raw.commands[i];
+    }
+    options.commands = raw.commands;
+    const std::size_t bots = options.commands.size();
+    if (raw.names.size() > bots) {
+        error = "--name is given " + std::to_string(raw.names.size()) + " times for " +
+                std::to_string(bots) + " bots";
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < bots; ++i) {
+        std::string name =
+            i < raw.names.size() ? raw.names[i] : MatchReport::Label(options.commands[i]);
+        if (name.empty() || name.find_first_of("\t\n\r") != std::string::npos) {
+            error = "--name needs a name without tabs or line ends";
+            return std::nullopt;
+        }
+        // A default name that another bot has already gets the bot's number.
+        if (i >= raw.names.size() &&
+            std::find(options.names.begin(), options.names.end(), name) != options.names.end()) {
+            name += " #" + std::to_string(i + 1);
+        }
+        if (std::find(options.names.begin(), options.names.end(), name) != options.names.end()) {
+            error = "two bots are named \"" + name + "\"";
+            return std::nullopt;
+        }
+        options.names.push_back(name);
+    }
+    if (raw.format) {
+        if (*raw.format == "round-robin") {
+            options.format = MatchSchedule::Format::RoundRobin;
+        } else if (*raw.format == "gauntlet") {
+            options.format = MatchSchedule::Format::Gauntlet;
+        } else {
+            error = "--format needs round-robin or gauntlet, not \"" + *raw.format + "\"";
+            return std::nullopt;
+        }
+    }
+    if (bots > 2 && options.games % 2 != 0) {
+        error =
+            "--games must be even with three bots or more: each pairing plays its games in "
+            "pairs, the first mover swapped";
+        return std::nullopt;
+    }
+    if (raw.sprt) {
+        options.sprt = MatchStatistics::Sprt::Parse(*raw.sprt);
+        if (!options.sprt) {
+            error =
+                "--sprt needs ELO0,ELO1 with ELO0 < ELO1, and error rates between 0 and 0.5 "
+                "if given, not \"" +
+                *raw.sprt + "\"";
+            return std::nullopt;
+        }
+        options.sprtText = *raw.sprt;
+        if (bots != 2 || options.games % 2 != 0) {
+            error =
+                "--sprt tests two bots on pairs of games: it needs two bots and an even --games";
+            return std::nullopt;
+        }
+    }
+    if (raw.shard) {
+        const std::size_t slash = raw.shard->find('/');
+        const std::optional<int> shard =
+            slash == std::string::npos ? std::nullopt
+                                       : ParseCount(raw.shard->substr(0, slash), 1, kMaxGames);
+        const std::optional<int> shards =
+            slash == std::string::npos ? std::nullopt
+                                       : ParseCount(raw.shard->substr(slash + 1), 1, kMaxGames);
+        if (!shard || !shards || *shard > *shards) {
+            error = "--shard needs K/N with 1 <= K <= N, not \"" + *raw.shard + "\"";
+            return std::nullopt;
+        }
+        if (options.sprt) {
+            error = "--sprt decides on all the pairs at once: it cannot run in shards";
+            return std::nullopt;
+        }
+        options.shard = *shard;
+        options.shards = *shards;
     }
     return options;
 }

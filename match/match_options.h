@@ -1,5 +1,7 @@
 #pragma once
 
+#include "match/match_schedule.h"
+#include "match/match_statistics.h"
 #include "sandbox/bot_limits.h"
 
 #include <array>
@@ -11,15 +13,28 @@
 #include <vector>
 
 // The command line of fourfall-match, read with CLI11:
-//   fourfall-match [options] COMMAND1 COMMAND2
-// Options may come before, between or after the two commands; "--name value" and "--name=value"
-// both work, and "--" ends the options.
+//   fourfall-match [options] COMMAND1 COMMAND2 [COMMAND3...]
+// Options may come before, between or after the commands; "--name value" and "--name=value" both
+// work, and "--" ends the options.
 //
 // Plain data and pure functions; any thread.
 struct MatchOptions {
-    // The two bots' command lines, player 1 first, each split later as the window splits them.
-    std::array<std::string, 2> commands;
+    // The bots' command lines (two or more), each split later as the window splits them; with
+    // two, the first is player 1.
+    std::vector<std::string> commands;
+    // The bots' short names, in the order of the commands (from --name, then from the command
+    // lines), all different.
+    std::vector<std::string> names;
+    // Games per pairing of bots (with two bots, the games of the match).
     int games = 10;
+    // Which pairings play with three bots or more (two bots make one pairing either way).
+    MatchSchedule::Format format = MatchSchedule::Format::RoundRobin;
+    // --sprt: stop as soon as the test decides (two bots only); and as given.
+    std::optional<MatchStatistics::Sprt> sprt;
+    std::string sprtText;
+    // --shard K/N: play only shard K of N of the schedule; {1, 1} for all of it.
+    int shard = 1;
+    int shards = 1;
     std::chrono::milliseconds moveTime{5000};
     std::chrono::milliseconds startTime{10000};
     bool quiet = false;

@@ -2,7 +2,6 @@
 
 #include "channel/child_reaper.h"
 #include "match/match_options.h"
-#include "match/openings.h"
 #include "match/process_group.h"
 
 #include <algorithm>
@@ -109,7 +108,7 @@ bool MatchReferee::StartBot(int player) {
         bot.pid = 0;
     }
     bot.start.reset();
-    std::string commandLine = m_settings.commands[player - 1];
+    std::string commandLine = m_settings.commands[static_cast<std::size_t>(m_pairing[player - 1])];
     bool prepared = true;
     if (m_settings.wrapper) {
         std::string why;
@@ -130,7 +129,8 @@ bool MatchReferee::StartBot(int player) {
     return started;
 }
 
-int MatchReferee::StartBots() {
+int MatchReferee::StartBots(std::array<int, 2> bots) {
+    m_pairing = bots;
     for (int player = 1; player <= 2; ++player) {
         if (!StartBot(player)) {
             return player;
@@ -221,8 +221,10 @@ std::optional<MatchEvent> MatchReferee::NextEvent(Clock::time_point deadline) {
 
 std::vector<GameRecord> MatchReferee::Play(const Callbacks& callbacks) {
     std::vector<GameRecord> records;
+    const MatchSchedule schedule(2, MatchSchedule::Format::RoundRobin, m_settings.games,
+                                 m_settings.openings);
     for (int number = 1; number <= m_settings.games; ++number) {
-        std::optional<GameRecord> record = PlayGame(number, callbacks);
+        std::optional<GameRecord> record = PlayGame(schedule.At(number), callbacks);
         if (!record) {
             break;
         }
@@ -231,14 +233,20 @@ std::vector<GameRecord> MatchReferee::Play(const Callbacks& callbacks) {
     return records;
 }
 
-std::optional<GameRecord> MatchReferee::PlayGame(int number, const Callbacks& callbacks) {
+std::optional<GameRecord> MatchReferee::PlayGame(const MatchSchedule::Game& game,
+                                                 const Callbacks& callbacks) {
     GameRecord record;
-    record.number = number;
-    record.firstMover = number % 2 == 1 ? 1 : 2;
-    if (!m_settings.openings.empty()) {
-        record.opening = Openings::ForGame(m_settings.openings, number);
-    }
+    record.number = game.number;
+    record.players = game.bots;
+    record.firstMover = game.number % 2 == 1 ? 1 : 2;
+    record.opening = game.opening;
     Forfeits forfeits;
+    if (game.bots != m_pairing) {
+        // Other bots play this game: the current ones go and the game's come. One that cannot be
+        // started is left ended, and is tried once more below, as after any end.
+        EndBots();
+        StartBots(game.bots);
+    }
     for (int player = 1; player <= 2; ++player) {
         if (!BotAt(player).ended) {
             continue;
@@ -343,7 +351,8 @@ bool MatchReferee::WaitReady(Forfeits& forfeits) {
 bool MatchReferee::PlayMoves(GameRecord& record, Forfeits& forfeits, std::string& resultLine) {
     m_board.Clear();
     for (std::size_t i = 0; i < record.opening.size(); ++i) {
-        m_board.Drop(record.opening[i] - '0', i % 2 == 0 ? record.firstMover : Other(record.firstMover));
+        m_board.Drop(record.opening[i] - '0',
+                     i % 2 == 0 ? record.firstMover : Other(record.firstMover));
     }
     int mover = record.FirstToPlay();
     // Player 1's lines first, whoever moves first.

@@ -3,6 +3,7 @@
 #include "match/game_record.h"
 #include "match/match_event_queue.h"
 #include "match/match_player_channel.h"
+#include "match/match_schedule.h"
 #include "moderator/board.h"
 #include "sandbox/bot_wrapper.h"
 
@@ -53,7 +54,8 @@ public:
     using Clock = std::chrono::steady_clock;
 
     struct Settings {
-        std::array<std::string, 2> commands;
+        // The command lines of every bot of the run; a game is played by two of them.
+        std::vector<std::string> commands;
         int games = 10;
         std::chrono::milliseconds moveTime{5000};
         std::chrono::milliseconds startTime{10000};
@@ -83,17 +85,19 @@ public:
     MatchReferee(const MatchReferee&) = delete;
     MatchReferee& operator=(const MatchReferee&) = delete;
 
-    // Starts both bots, player 1 first. Returns 0 when both run; otherwise the slot (1 or 2) of
-    // the first that could not be started, with errno from the failed start. Referee thread.
-    int StartBots();
+    // Starts the two bots of `bots` (indices into Settings::commands; the first two by default),
+    // player 1 first. Returns 0 when both run; otherwise the slot (1 or 2) of the first that could
+    // not be started, with errno from the failed start. Referee thread.
+    int StartBots(std::array<int, 2> bots = {0, 1});
 
     // Plays the match after StartBots: games 1 to Settings::games, or fewer when interrupted (the
     // game under way is then dropped). Returns the records of the games played. Referee thread.
     std::vector<GameRecord> Play(const Callbacks& callbacks);
 
-    // Plays game `number` (its first mover follows from the number: player 1 in odd games) after
-    // StartBots; nothing when interrupted, the game being dropped. Referee thread.
-    std::optional<GameRecord> PlayGame(int number, const Callbacks& callbacks);
+    // Plays `game` (its first mover follows from the number: player 1 in odd games) after
+    // StartBots, first changing to the game's two bots when they are others than the current
+    // ones; nothing when interrupted, the game being dropped. Referee thread.
+    std::optional<GameRecord> PlayGame(const MatchSchedule::Game& game, const Callbacks& callbacks);
 
     // Asks Play to stop at once. `signal` (> 0) is kept for InterruptSignal. Any thread.
     void Interrupt(int signal);
@@ -151,6 +155,8 @@ private:
     // When the last "0" went to both bots (or the bots were started): readiness is timed from here.
     Clock::time_point m_resetAt{};
     Board m_board;
+    // The bots of slots 1 and 2, as indices into Settings::commands.
+    std::array<int, 2> m_pairing{0, 1};
     int m_interruptSignal = 0;
     std::string m_fatalError;
 };

@@ -1,13 +1,15 @@
 #pragma once
 
 #include "match/game_record.h"
+#include "match/match_statistics.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
-// What fourfall-match prints: a line per game, a note per restarted bot and the final table.
-// Pure formatting; any thread.
+// What fourfall-match and fourfall-report print: a line per game, a note per restarted bot and
+// the final report, as text or as one JSON object. Pure formatting and computation; any thread.
 class MatchReport {
 public:
     // The bot's name in the table: its command line with the program's directory left out,
@@ -25,6 +27,30 @@ public:
     // margin; several lines, each ending in "\n".
     static std::string Table(const std::vector<GameRecord>& records,
                              const std::array<std::string, 2>& labels);
+
+    // The final report of `records` (any order) between the bots named `names`: for two bots the
+    // Table and the lines of PairLines; for more, the cross-table and the ranking by fitted
+    // ratings. Several lines, each ending in "\n".
+    static std::string Final(const std::vector<GameRecord>& records,
+                             const std::vector<std::string>& names,
+                             const std::optional<MatchStatistics::Sprt>& sprt);
+
+    // The same as one JSON object without a line end: "games", "bots" (per bot "name", "games",
+    // "wins", "draws", "losses", "score", "rating", "rating_margin"), "first_move_advantage"; for
+    // two bots also "elo", "los", "draw_ratio", "pentanomial" (LL, LD, DD+WL, WD, WW), "pair_elo"
+    // and "sprt" when one ran; for more, "cross_table" (per row bot, per column bot, [W, D, L]).
+    static std::string FinalJson(const std::vector<GameRecord>& records,
+                                 const std::vector<std::string>& names,
+                                 const std::optional<MatchStatistics::Sprt>& sprt);
+
+    // The pentanomial counts of the complete pairs (games 2k-1 and 2k of the same two bots) of
+    // a two-bot run, from player 1's side.
+    static MatchStatistics::Pentanomial Pairs(const std::vector<GameRecord>& records);
+
+    // The draw ratio, the likelihood of superiority, the pentanomial counts with the Elo from
+    // the pairs, and the state of the test when one ran; several lines, each ending in "\n".
+    static std::string PairLines(const std::vector<GameRecord>& records,
+                                 const std::optional<MatchStatistics::Sprt>& sprt);
 
     static constexpr std::size_t kLabelMax = 32;
 };

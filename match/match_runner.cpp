@@ -16,9 +16,9 @@ MatchRunner::~MatchRunner() {
     EndBots();
 }
 
-int MatchRunner::StartBots() {
+int MatchRunner::StartBots(std::array<int, 2> bots) {
     for (const std::unique_ptr<MatchReferee>& referee : m_referees) {
-        if (const int failed = referee->StartBots(); failed != 0) {
+        if (const int failed = referee->StartBots(bots); failed != 0) {
             return failed;
         }
     }
@@ -33,7 +33,16 @@ void MatchRunner::Interrupt(int signal) {
     }
 }
 
-std::vector<GameRecord> MatchRunner::Play(const std::vector<int>& numbers,
+void MatchRunner::Stop() {
+    if (!m_stopping.exchange(true)) {
+        for (const std::unique_ptr<MatchReferee>& referee : m_referees) {
+            referee->Interrupt(SIGTERM);
+        }
+    }
+}
+
+std::vector<GameRecord> MatchRunner::Play(const MatchSchedule& schedule,
+                                          const std::vector<int>& numbers,
                                           const MatchReferee::Callbacks& callbacks) {
     std::mutex mutex;
     std::size_t next = 0;
@@ -63,7 +72,7 @@ std::vector<GameRecord> MatchRunner::Play(const std::vector<int>& numbers,
                 }
                 number = numbers[next++];
             }
-            std::optional<GameRecord> record = referee.PlayGame(number, serialised);
+            std::optional<GameRecord> record = referee.PlayGame(schedule.At(number), serialised);
             if (!record) {
                 if (!referee.FatalError().empty() && !m_stopping.exchange(true)) {
                     m_fatalError = referee.FatalError();

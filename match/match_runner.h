@@ -25,15 +25,20 @@ public:
     MatchRunner(const MatchRunner&) = delete;
     MatchRunner& operator=(const MatchRunner&) = delete;
 
-    // Starts every referee's bots, referee by referee. Returns 0 when all run; otherwise the slot
-    // (1 or 2) of the first bot that could not be started, with errno from the failed start.
-    int StartBots();
+    // Starts every referee's bots, referee by referee: those of `bots` (indices into the
+    // settings' commands). Returns 0 when all run; otherwise the slot (1 or 2) of the first bot
+    // that could not be started, with errno from the failed start.
+    int StartBots(std::array<int, 2> bots = {0, 1});
 
-    // Plays the games numbered `numbers`, each once, taken in the given order by whichever
-    // referee is free; stops taking games once interrupted (games under way are dropped). Returns
-    // the records of the games played, in the order they finished.
-    std::vector<GameRecord> Play(const std::vector<int>& numbers,
+    // Plays the games of `schedule` numbered `numbers`, each once, taken in the given order by
+    // whichever referee is free; stops taking games once interrupted or stopped (games under way
+    // are dropped). Returns the records of the games played, in the order they finished.
+    std::vector<GameRecord> Play(const MatchSchedule& schedule, const std::vector<int>& numbers,
                                  const MatchReferee::Callbacks& callbacks);
+
+    // Makes Play take no further game and drop the games under way, as at an interrupt but
+    // without a signal (a sequential test has decided). Any thread, the callbacks' included.
+    void Stop();
 
     // Asks Play to stop at once. Any thread.
     void Interrupt(int signal);

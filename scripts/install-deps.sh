@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev googletest
     libcli11-dev nlohmann-json3-dev
-    python3 bubblewrap
+    python3 bubblewrap parallel
     xvfb xdotool
     fonts-dejavu-core
 )

@@ -12,7 +12,9 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -45,7 +47,7 @@ std::vector<pid_t> AllPids(const std::vector<const ScriptedBot*>& bots) {
     return pids;
 }
 
-const std::string kUsageStart = "usage: fourfall-match [options] COMMAND1 COMMAND2\n";
+const std::string kUsageStart = "usage: fourfall-match [options] COMMAND1 COMMAND2 [COMMAND3...]\n";
 
 // The runner's output with the two timing columns of each bot's table row replaced by "T".
 std::string WithoutTimes(const std::string& output) {
@@ -141,7 +143,11 @@ TEST_F(MatchMainTest, PrintsEachGameAndTheTableAndLogsEachGame) {
               "median ms  max ms\n"
               "1       matchbot --record one.rec 1,1...      5     2      1       2      2.5  T\n"
               "2       matchbot --record two.rec 2,2...      5     2      1       2      2.5  T\n"
-              "Elo difference (player 1 - player 2): +0.0 \u00b1 366.8 (95 %)\n");
+              "Elo difference (player 1 - player 2): +0.0 \u00b1 366.8 (95 %)\n"
+              "draw ratio 20.0 %, likelihood that player 1 is the stronger 50.0 %\n"
+              // Games 1-2 score 1 of 2 points for player 1, games 3-4 1.5: a mean of 0.625.
+              "pairs 2 (LL 0, LD 0, DD+WL 1, WD 1, WW 0), Elo from the pairs +88.7 [-33.6, "
+              "+238.9] (95 %)\n");
 
     // Move times vary: each list is checked for its length, then left out of the comparison.
     const std::string key = "\"move_ms\":[";
@@ -279,9 +285,9 @@ TEST_F(MatchMainScheduleTest, KilledRunResumesWithEveryGameOnceAndRefusesAnother
     // Only the missing games were played, and the table counts all of them.
     const std::string output = runner.Stdout();
     EXPECT_EQ(static_cast<std::size_t>(std::count(output.begin(), output.end(), '\n')),
-              kGames - logged + 4)
+              kGames - logged + 6)
         << output;
-    EXPECT_NE(output.find("...     12  "), std::string::npos) << output;
+    EXPECT_NE(output.find("12     6      0       6      6.0"), std::string::npos) << output;
 
     // The same log with another bot as player 2: refused, the log untouched.
     const std::vector<std::string> before = ReadLines(log);
@@ -378,6 +384,118 @@ TEST_F(MatchMainTest, RefusesBadOpeningsAndBotsThatCannotPlayThem) {
         for (const std::string& line : bot->Received()) {
             EXPECT_TRUE(line != "1" && line != "2") << bot->ReceivedText();
         }
+    }
+}
+
+// Four bots of fixed strength: bot k makes an illegal move at its k-th move, so of any two the
+// higher-numbered always wins, whoever moves first. A round robin ranks them so.
+TEST_F(MatchMainTest, RoundRobinCrossTableAndRankingOfBotsOfFixedStrength) {
+    std::vector<std::unique_ptr<ScriptedBot>> bots;
+    std::vector<std::string> args = {"--games", "2", "--quiet", "--log", "rr.jsonl"};
+    for (int k = 1; k <= 4; ++k) {
+        bots.push_back(std::make_unique<ScriptedBot>(m_dir.Path(), "b" + std::to_string(k)));
+        std::string script;
+        for (int move = 1; move < k; ++move) {
+            script += "1,";
+        }
+        bots.back()->Games({script + "9"});
+        args.insert(args.end(), {"--name", "b" + std::to_string(k)});
+    }
+    for (const auto& bot : bots) {
+        args.push_back(bot->CommandLine());
+    }
+    RunnerProcess runner(m_dir.Path(), args);
+    ASSERT_EQ(runner.Wait(120s), 0) << runner.Stderr();
+    std::vector<std::string> lines;
+    std::istringstream output(runner.Stdout());
+    for (std::string line; std::getline(output, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), 12u) << runner.Stdout();
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.begin() + 6),
+              (std::vector<std::string>{"     bot          1          2          3          4",
+                                        "  1  b1           -      0-0-2      0-0-2      0-0-2",
+                                        "  2  b2       2-0-0          -      0-0-2      0-0-2",
+                                        "  3  b3       2-0-0      2-0-0          -      0-0-2",
+                                        "  4  b4       2-0-0      2-0-0      2-0-0          -"}));
+    // The ranking, strongest first, with each bot's games, wins, draws, losses and score.
+    const std::vector<std::string> expected = {"b4 6 6 0 0 6.0", "b3 6 4 0 2 4.0", "b2 6 2 0 4 2.0",
+                                               "b1 6 0 0 6 0.0"};
+    for (std::size_t rank = 0; rank < 4; ++rank) {
+        std::istringstream words(lines[8 + rank]);
+        std::vector<std::string> fields;
+        for (std::string word; words >> word;) {
+            fields.push_back(word);
+        }
+        ASSERT_EQ(fields.size(), 9u) << lines[8 + rank];
+        EXPECT_EQ(fields[0], std::to_string(rank + 1));
+        EXPECT_EQ(fields[1] + " " + fields[4] + " " + fields[5] + " " + fields[6] + " " +
+                      fields[7] + " " + fields[8],
+                  expected[rank]);
+    }
+    // The log names each game's two bots; the report program reads the same table from it.
+    RunnerProcess report(m_dir.Path(), {"rr.jsonl"}, FOURFALL_REPORT_PATH);
+    ASSERT_EQ(report.Wait(30s), 0) << report.Stderr();
+    EXPECT_EQ(report.Stdout(), runner.Stdout());
+}
+
+// A bot that wins every pair: the test accepts H1 after a few pairs and the run stops there.
+TEST_F(MatchMainTest, SprtStopsTheMatchOnceItDecides) {
+    m_one.Games({"1,1,1,1"});
+    m_two.Games({"9"});
+    RunnerProcess runner(m_dir.Path(), {"--games", "100", "--sprt", "0,5", "--quiet", "--log",
+                                        "sprt.jsonl", m_one.CommandLine(), m_two.CommandLine()});
+    ASSERT_EQ(runner.Wait(60s), 0) << runner.Stderr();
+    const std::string output = runner.Stdout();
+    EXPECT_NE(output.find(", H1 accepted: 5 or more is likely\n"), std::string::npos) << output;
+    const std::vector<GameRecord> games = LoggedGames(m_dir.Path() + "/sprt.jsonl");
+    EXPECT_GE(games.size(), 2u);
+    EXPECT_LE(games.size(), 6u);
+    RunnerProcess report(m_dir.Path(), {"--json", "sprt.jsonl"}, FOURFALL_REPORT_PATH);
+    ASSERT_EQ(report.Wait(30s), 0) << report.Stderr();
+    EXPECT_NE(report.Stdout().find("\"verdict\":\"H1\""), std::string::npos) << report.Stdout();
+}
+
+// The shards of a run, played side by side by GNU parallel and reported together, are the run.
+TEST_F(MatchMainScheduleTest, ShardsRunByParallelAddUpToTheWholeRun) {
+    if (std::system("parallel --version >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "GNU parallel is not installed (Debian: parallel)";
+    }
+    ScriptedBot three(m_dir.Path(), "three");
+    three.Options({"--by-position", "--openings"});
+    m_one.Options({"--by-position", "--openings"});
+    m_two.Options({"--by-position", "--openings"});
+    const std::vector<std::string> run = {
+        "--games", "4",       "--openings",        "builtin",           "--seed",
+        "9",       "--quiet", m_one.CommandLine(), m_two.CommandLine(), three.CommandLine()};
+    std::vector<std::string> whole = run;
+    whole.insert(whole.end(), {"--log", "whole.jsonl"});
+    RunnerProcess reference(m_dir.Path(), whole);
+    ASSERT_EQ(reference.Wait(60s), 0) << reference.Stderr();
+
+    // -q: each argument goes to the runner as it is, command lines with blanks included.
+    std::vector<std::string> sharded = {"-q", "--will-cite", "--halt", "now,fail=1",
+                                        FOURFALL_MATCH_PATH};
+    sharded.insert(sharded.end(), run.begin(), run.end());
+    sharded.insert(sharded.end(),
+                   {"--shard", "{}/3", "--log", "shard{}.jsonl", ":::", "1", "2", "3"});
+    RunnerProcess parallel(m_dir.Path(), sharded, "parallel");
+    ASSERT_EQ(parallel.Wait(120s), 0) << parallel.Stderr();
+
+    RunnerProcess together(
+        m_dir.Path(),
+        {"--json", "--merge", "merged.jsonl", "shard1.jsonl", "shard2.jsonl", "shard3.jsonl"},
+        FOURFALL_REPORT_PATH);
+    ASSERT_EQ(together.Wait(30s), 0) << together.Stderr();
+    RunnerProcess alone(m_dir.Path(), {"--json", "whole.jsonl"}, FOURFALL_REPORT_PATH);
+    ASSERT_EQ(alone.Wait(30s), 0) << alone.Stderr();
+    EXPECT_EQ(together.Stdout(), alone.Stdout());
+    EXPECT_NE(alone.Stdout().find("\"games\":12,"), std::string::npos) << alone.Stdout();
+    EXPECT_EQ(LoggedGames(m_dir.Path() + "/merged.jsonl"),
+              LoggedGames(m_dir.Path() + "/whole.jsonl"));
+    // A shard holds whole pairs only.
+    for (const GameRecord& game : LoggedGames(m_dir.Path() + "/shard2.jsonl")) {
+        EXPECT_EQ((game.number - 1) / 2 % 3, 1) << game.number;
     }
 }
 

@@ -25,6 +25,28 @@ TEST(MatchOptionsTest, DefaultsWithTwoCommands) {
     EXPECT_EQ(options->concurrency, 1);
     EXPECT_FALSE(options->resume);
     EXPECT_FALSE(options->help);
+    EXPECT_EQ(options->names, (std::vector<std::string>{"a --x", "b"}));
+}
+
+TEST(MatchOptionsTest, NamesTheBotsFromTheOptionsThenFromTheirCommandLines) {
+    std::string error;
+    const std::optional<MatchOptions> options = MatchOptions::Parse(
+        {"--name", "alice", "/x/bot", "/y/bot", "/z/other", "--format=gauntlet", "--games", "4"},
+        error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->names, (std::vector<std::string>{"alice", "bot", "other"}));
+    EXPECT_EQ(options->format, MatchSchedule::Format::Gauntlet);
+    const std::optional<MatchOptions> same = MatchOptions::Parse({"/x/bot", "/y/bot"}, error);
+    ASSERT_TRUE(same) << error;
+    EXPECT_EQ(same->names, (std::vector<std::string>{"bot", "bot #2"}));
+    const std::optional<MatchOptions> sharded =
+        MatchOptions::Parse({"a", "b", "--shard", "2/3", "--sprt=-5,5,0.1,0.2"}, error);
+    EXPECT_FALSE(sharded);
+    const std::optional<MatchOptions> tested =
+        MatchOptions::Parse({"a", "b", "--sprt=-5,5,0.1,0.2"}, error);
+    ASSERT_TRUE(tested) << error;
+    EXPECT_EQ(tested->sprt->elo0, -5);
+    EXPECT_EQ(tested->sprt->beta, 0.2);
 }
 
 TEST(MatchOptionsTest, ReadsEveryOptionInBothForms) {
@@ -67,7 +89,8 @@ TEST(MatchOptionsTest, HelpAndVersionWinOverEverythingElse) {
 
 TEST(MatchOptionsTest, UsageListsEveryOptionWithItsDefault) {
     const std::string usage = MatchOptions::Usage();
-    EXPECT_EQ(usage.rfind("usage: fourfall-match [options] COMMAND1 COMMAND2\n", 0), 0u);
+    EXPECT_EQ(usage.rfind("usage: fourfall-match [options] COMMAND1 COMMAND2 [COMMAND3...]\n", 0),
+              0u);
     for (const char* option :
          {"--games N=10", "--move-time T=5s", "--start-time T=10s", "--concurrency N=1",
           "--log FILE", "--resume", "--quiet", "--version", "--help"}) {
@@ -97,11 +120,27 @@ TEST_P(MatchOptionsErrorTest, RejectsWithOneLine) {
 INSTANTIATE_TEST_SUITE_P(
     Errors, MatchOptionsErrorTest,
     ::testing::Values(
-        BadCase{"NoCommands", {}, "two bot command lines are needed"},
-        BadCase{"OneCommand", {"a"}, "two bot command lines are needed"},
-        BadCase{
-            "ThreeCommands", {"a", "b", "c"}, "too many arguments: quote each command line as one"},
-        BadCase{"BlankCommand", {"a", " \t"}, "the command line of player 2 is empty"},
+        BadCase{"NoCommands", {}, "at least two bot command lines are needed"},
+        BadCase{"OneCommand", {"a"}, "at least two bot command lines are needed"},
+        BadCase{"BlankCommand", {"a", " \t"}, "the command line of bot 2 is empty"},
+        BadCase{"OddGamesOfThreeBots",
+                {"a", "b", "c", "--games", "3"},
+                "--games must be even with three bots or more: each pairing plays its games in "
+                "pairs, the first mover swapped"},
+        BadCase{"UnknownFormat",
+                {"a", "b", "c", "--format", "swiss"},
+                "--format needs round-robin or gauntlet, not \"swiss\""},
+        BadCase{"SameName", {"a", "b", "--name", "x", "--name", "x"}, "two bots are named \"x\""},
+        BadCase{"SprtOfThreeBots",
+                {"a", "b", "c", "--sprt", "0,5"},
+                "--sprt tests two bots on pairs of games: it needs two bots and an even --games"},
+        BadCase{"SprtWithEqualElos",
+                {"a", "b", "--sprt", "5,5"},
+                "--sprt needs ELO0,ELO1 with ELO0 < ELO1, and error rates between 0 and 0.5 if "
+                "given, not \"5,5\""},
+        BadCase{"ShardBeyondItsCount",
+                {"a", "b", "--shard", "3/2"},
+                "--shard needs K/N with 1 <= K <= N, not \"3/2\""},
         BadCase{"UnknownOption", {"--fast", "a", "b"}, "unknown option --fast"},
         BadCase{"MissingValue", {"a", "b", "--games"}, "option --games needs a value"},
         BadCase{"ZeroGames",

@@ -26,9 +26,10 @@ std::string ReadFile(const std::string& path) {
 
 }  // namespace
 
-RunnerProcess::RunnerProcess(const std::string& dir, const std::vector<std::string>& args)
+RunnerProcess::RunnerProcess(const std::string& dir, const std::vector<std::string>& args,
+                             const std::string& program)
     : m_dir(dir) {
-    std::vector<std::string> words = {FOURFALL_MATCH_PATH};
+    std::vector<std::string> words = {program};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& word : words) {
@@ -44,7 +45,7 @@ RunnerProcess::RunnerProcess(const std::string& dir, const std::vector<std::stri
     posix_spawn_file_actions_addopen(&actions, 2, (dir + "/stderr").c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-    const int rc = posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
+    const int rc = posix_spawnp(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
         std::fprintf(stderr, "cannot start %s\n", argv[0]);

@@ -13,8 +13,10 @@
 // One thread at a time (the test's).
 class RunnerProcess {
 public:
-    // Starts fourfall-match with `args` in directory `dir`. Aborts the test program if it cannot.
-    RunnerProcess(const std::string& dir, const std::vector<std::string>& args);
+    // Starts `program` (fourfall-match unless given) with `args` in directory `dir`. Aborts the
+    // test program if it cannot.
+    RunnerProcess(const std::string& dir, const std::vector<std::string>& args,
+                  const std::string& program = FOURFALL_MATCH_PATH);
     // Kills the runner if it still runs, and reaps it.
     ~RunnerProcess();
     RunnerProcess(const RunnerProcess&) = delete;

@@ -1,0 +1,126 @@
+// fourfall-report: the final report of fourfall-match from logs alone, for runs spread over
+// several machines (--shard) or finished long ago. Usage:
+//
+//   fourfall-report [--json] [--merge OUT] LOG...
+//
+// The logs must be of one run (the same bots, time limits, openings, format and games; shards may
+// differ). A game is known by its number, so a game found in several logs counts once.
+
+#include "match/match_log.h"
+#include "match/match_report.h"
+#include "match/match_statistics.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <iostream>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitBadLog = 1;
+constexpr int kExitUsage = 2;
+
+class UsageFormatter : public CLI::Formatter {
+public:
+    std::string make_description(const CLI::App* /*app*/) const override { return {}; }
+    std::string make_usage(const CLI::App* app, std::string /*name*/) const override {
+        return "usage: fourfall-report [options] LOG...\n" + app->get_description() + "\n";
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app(
+        "Prints the final report of fourfall-match from the logs of one run (its shards, or a run\n"
+        "and its resumptions); a game found in several logs counts once.",
+        "fourfall-report");
+    app.formatter(std::make_shared<UsageFormatter>());
+    app.get_formatter()->label("OPTIONS", "options");
+    app.get_formatter()->column_width(20);
+    bool json = false;
+    bool version = false;
+    std::string merge;
+    std::vector<std::string> logs;
+    app.add_flag("--json", json, "print the report as one JSON object");
+    app.add_option("--merge", merge, "also write the games of all the logs as one log to OUT")
+        ->type_name("OUT");
+    app.add_flag("--version", version, "print the version");
+    app.add_option("LOG", logs, "a log written by fourfall-match --log");
+    app.footer(
+        "Exit status: 0 the report was printed, 1 a log could not be read or belongs to "
+        "another run, 2 a usage error.");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::cout << app.help();
+        return kExitOk;
+    } catch (const CLI::ParseError& e) {
+        std::cerr << "fourfall-report: " << e.what() << "\n" << app.help();
+        return kExitUsage;
+    }
+    if (version) {
+        std::cout << "fourfall-report " << FOURFALL_VERSION << "\n";
+        return kExitOk;
+    }
+    if (logs.empty()) {
+        std::cerr << "fourfall-report: at least one log is needed\n" << app.help();
+        return kExitUsage;
+    }
+
+    std::optional<MatchLog::Run> run;
+    std::vector<GameRecord> records;
+    std::set<int> seen;
+    for (const std::string& path : logs) {
+        std::string error;
+        std::optional<MatchLog::Contents> contents = MatchLog::Read(path, false, error);
+        if (!contents) {
+            std::cerr << "fourfall-report: " << error << "\n";
+            return kExitBadLog;
+        }
+        if (!run) {
+            run = contents->run;
+        } else if (const std::string difference = MatchLog::Difference(contents->run, *run, false);
+                   !difference.empty()) {
+            std::cerr << "fourfall-report: " << path << " is of another run than " << logs[0]
+                      << ": " << difference << "\n";
+            return kExitBadLog;
+        }
+        for (GameRecord& record : contents->records) {
+            if (seen.insert(record.number).second) {
+                records.push_back(std::move(record));
+            }
+        }
+    }
+    std::sort(records.begin(), records.end(),
+              [](const GameRecord& a, const GameRecord& b) { return a.number < b.number; });
+
+    const std::optional<MatchStatistics::Sprt> sprt =
+        run->sprt.empty() ? std::nullopt : MatchStatistics::Sprt::Parse(run->sprt);
+    if (!merge.empty()) {
+        MatchLog::Run whole = *run;
+        whole.shard.clear();
+        MatchLog out;
+        std::string error;
+        bool written = out.Open(merge, whole, 0, error);
+        for (const GameRecord& record : records) {
+            written = written && out.Append(record);
+        }
+        if (!written) {
+            std::cerr << "fourfall-report: cannot write " << merge
+                      << (error.empty() ? "" : ": " + error) << "\n";
+            return kExitBadLog;
+        }
+    }
+    if (json) {
+        std::cout << MatchReport::FinalJson(records, run->names, sprt) << "\n";
+    } else {
+        std::cout << MatchReport::Final(records, run->names, sprt);
+    }
+    return kExitOk;
+}
