@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <iostream>
 #include <istream>
 #include <string>
 #include <thread>
@@ -47,6 +48,19 @@ int BotLoop::Run(std::istream& in, int outFd) {
         }
         action = session.OnLine(line);
     }
+}
+
+std::optional<int> BotLoop::AnswerInfoOption(std::string_view arg, std::string_view program,
+                                             std::string_view help) {
+    if (arg == "--help" || arg == "-h") {
+        std::cout << help;
+        return 0;
+    }
+    if (arg == "--version") {
+        std::cout << program << " " << FOURFALL_VERSION << "\n";
+        return 0;
+    }
+    return std::nullopt;
 }
 
 int BotLoop::FirstFreeFromCentre(const BitboardPosition& position) {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,11 @@ public:
     // moderator has gone); both end the bot quietly. Ignores SIGPIPE for the whole process, so a
     // failed write is an error code rather than a signal. Returns the exit status: 0.
     int Run(std::istream& in, int outFd);
+
+    // Answers --help (with `help`, the usage and options) and --version ("PROGRAM 1.2") on
+    // standard output and returns the exit status, 0; nothing for any other argument.
+    static std::optional<int> AnswerInfoOption(std::string_view arg, std::string_view program,
+                                               std::string_view help);
 
 private:
     static int FirstFreeFromCentre(const BitboardPosition& position);

@@ -18,6 +18,17 @@
 
 namespace {
 
+constexpr const char kHelp[] =
+    "usage: fourfall-random-bot [--seed N] [--verbose] [--delay-ms N]\n"
+    "A sample four-in-a-row bot that plays a random free column. It speaks the line protocol of\n"
+    "fourfall-moderator and fourfall-match on its standard input and output (see fourfall-bots(7))\n"
+    "and can start games from openings.\n"
+    "  --seed N       the same seed plays the same games (default: a new one every start)\n"
+    "  --verbose      write a \"?\" note before each move\n"
+    "  --delay-ms N   wait N milliseconds before each move, as a bot that thinks would\n"
+    "  --help         print this text\n"
+    "  --version      print the version\n";
+
 int Usage() {
     std::cerr << "usage: fourfall-random-bot [--seed N] [--verbose] [--delay-ms N]\n";
     return 2;
@@ -31,6 +42,10 @@ int main(int argc, char** argv) {
     std::uint64_t delayMs = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        if (const std::optional<int> status =
+                BotLoop::AnswerInfoOption(arg, "fourfall-random-bot", kHelp)) {
+            return *status;
+        }
         if (arg == "--verbose") {
             verbose = true;
         } else if ((arg == "--seed" || arg == "--delay-ms") && i + 1 < argc) {

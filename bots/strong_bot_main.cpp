@@ -19,6 +19,17 @@ namespace {
 // --verbose and for start-up.
 constexpr int kDefaultBudgetMs = 300;
 
+constexpr const char kHelp[] =
+    "usage: fourfall-strong-bot [--time-ms N] [--verbose]\n"
+    "A sample four-in-a-row bot that searches for the best move (alpha-beta with a transposition\n"
+    "table, deepened until its time is up): good, but beatable. It speaks the line protocol of\n"
+    "fourfall-moderator and fourfall-match on its standard input and output (see fourfall-bots(7))\n"
+    "and can start games from openings.\n"
+    "  --time-ms N    thinking time per move in milliseconds (default 300)\n"
+    "  --verbose      write a \"?\" note with the search depth and score before each move\n"
+    "  --help         print this text\n"
+    "  --version      print the version\n";
+
 int Usage() {
     std::cerr << "usage: fourfall-strong-bot [--time-ms N] [--verbose]\n";
     return 2;
@@ -31,6 +42,10 @@ int main(int argc, char** argv) {
     int budgetMs = kDefaultBudgetMs;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        if (const std::optional<int> status =
+                BotLoop::AnswerInfoOption(arg, "fourfall-strong-bot", kHelp)) {
+            return *status;
+        }
         if (arg == "--verbose") {
             verbose = true;
         } else if (arg == "--time-ms" && i + 1 < argc) {

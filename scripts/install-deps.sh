@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev googletest
     libcli11-dev nlohmann-json3-dev
     python3 bubblewrap parallel
+    help2man dpkg-dev lintian desktop-file-utils
     xvfb xdotool
     fonts-dejavu-core
 )

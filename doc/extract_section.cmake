@@ -1,0 +1,16 @@
+# Writes the section of INPUT (a Markdown file) that starts at the heading HEADING, up to the next
+# heading of the same level, to OUTPUT. cmake -DINPUT=... -DOUTPUT=... -DHEADING=... -P this file.
+file(READ "${INPUT}" text)
+string(FIND "${text}" "${HEADING}\n" start)
+if(start EQUAL -1)
+    message(FATAL_ERROR "${INPUT} has no heading ${HEADING}")
+endif()
+string(SUBSTRING "${text}" ${start} -1 section)
+string(LENGTH "${HEADING}" headingLength)
+string(SUBSTRING "${section}" ${headingLength} -1 rest)
+string(FIND "${rest}" "\n## " end)
+if(NOT end EQUAL -1)
+    math(EXPR end "${end} + ${headingLength} + 1")
+    string(SUBSTRING "${section}" 0 ${end} section)
+endif()
+file(WRITE "${OUTPUT}" "# Writing a bot for Fourfall\n\n${section}")
