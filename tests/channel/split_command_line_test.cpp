@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -63,5 +65,26 @@ INSTANTIATE_TEST_SUITE_P(Table, SplitCommandLineTest, ::testing::ValuesIn(kCases
                          [](const ::testing::TestParamInfo<SplitCase>& param) {
                              return std::string(param.param.name);
                          });
+
+// Any words, quoted one by one and joined with blanks, split back into the same words: what the
+// runner relies on when it puts a launcher and a sandbox in front of a bot's command line.
+TEST(QuoteCommandWordTest, SplitsBackIntoTheSameWords) {
+    std::mt19937 random(11);
+    const std::string alphabet = "ab /'\"\\$`~*#;|&\t\n=-.";
+    for (int round = 0; round < 500; ++round) {
+        std::vector<std::string> words(std::uniform_int_distribution<std::size_t>(1, 5)(random));
+        std::string line;
+        for (std::string& word : words) {
+            for (std::size_t i = std::uniform_int_distribution<std::size_t>(0, 6)(random); i > 0;
+                 --i) {
+                word += alphabet[std::uniform_int_distribution<std::size_t>(
+                    0, alphabet.size() - 1)(random)];
+            }
+            line += (line.empty() ? "" : " ") + QuoteCommandWord(word);
+        }
+        ASSERT_EQ(SplitCommandLine(line), std::optional(words)) << line;
+    }
+    EXPECT_EQ(QuoteCommandWord("/usr/bin/bot"), "/usr/bin/bot");
+}
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "tests/testbots/puppet_bot.h"
 
+#include "channel/split_command_line.h"
 #include "tests/testbots/wait_until.h"
 
 #include <fcntl.h>
@@ -127,22 +128,7 @@ pid_t PuppetBot::WaitPid(std::chrono::milliseconds timeout) const {
 }
 
 std::string PuppetBot::Quote(std::string_view word) {
-    const bool plain = !word.empty() && word.find_first_not_of(
-                                            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                                            "0123456789/._-+=:,@%") == std::string_view::npos;
-    if (plain) {
-        return std::string(word);
-    }
-    std::string quoted = "'";
-    for (const char c : word) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted.push_back(c);
-        }
-    }
-    quoted += "'";
-    return quoted;
+    return QuoteCommandWord(word);
 }
 
 std::string PuppetBot::Escape(std::string_view bytes) {
