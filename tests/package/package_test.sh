@@ -46,8 +46,8 @@ done
 
 dpkg-deb -x "$deb" "$work/root"
 bin=$work/root/usr/bin
-for program in fourfall-moderator fourfall-match fourfall-report fourfall-random-bot \
-    fourfall-strong-bot; do
+for program in fourfall-moderator fourfall-match fourfall-report fourfall-solve \
+    fourfall-random-bot fourfall-strong-bot; do
     [ "$("$bin/$program" --version)" = "$program $version" ] || fail "$program --version"
 done
 (cd "$work" && "$bin/fourfall-match" --games 2 --quiet --log games.jsonl \

@@ -1,0 +1,107 @@
+// fourfall-solve: the exact value of four-in-a-row positions. Reads one position a line on
+// standard input, as its moves in column digits ("4453"; an empty line is the empty board; a
+// second field on the line is ignored), and prints "SEQUENCE SCORE" for each, with --moves also
+// the score of each of the seven moves ("-" for a full column). See Solver for the scores. A line
+// that is no legal unfinished position gets a message on standard error naming its line number;
+// the other lines are still answered, and the exit status is then 1.
+
+#include "solver/solver.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+class UsageFormatter : public CLI::Formatter {
+public:
+    std::string make_description(const CLI::App* /*app*/) const override { return {}; }
+    std::string make_usage(const CLI::App* app, std::string /*name*/) const override {
+        return "usage: fourfall-solve [--moves] < POSITIONS\n" + app->get_description() + "\n";
+    }
+};
+
+// Why `moves` is no legal unfinished position; empty when it is one.
+std::string Problem(const std::string& moves, std::optional<BitboardPosition>& position) {
+    BitboardPosition board;
+    for (std::size_t i = 0; i < moves.size(); ++i) {
+        const int column = moves[i] - '0';
+        if (column < 1 || column > BitboardPosition::kColumns) {
+            return "'" + std::string(1, moves[i]) + "' is no column (1 to 7)";
+        }
+        if (!board.CanPlay(column)) {
+            return "column " + std::to_string(column) + " is full";
+        }
+        if (board.IsWinningMove(column)) {
+            if (i + 1 < moves.size()) {
+                return "move " + std::to_string(i + 2) + " comes after the game was won";
+            }
+            return "the last move wins the game: there is nothing left to solve";
+        }
+        board.Play(column);
+    }
+    if (board.IsFull()) {
+        return "the board is full";
+    }
+    position = board;
+    return {};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app(
+        "Prints the exact score of each position read from standard input, one a line as its\n"
+        "moves (\"4453\"; an empty line is the empty board), for the side to move: 0 a draw, 22\n"
+        "minus the winner's discs at the end when it wins with perfect play, that number minus 22\n"
+        "when it loses. Positions near the start of a game can take long.",
+        "fourfall-solve");
+    app.formatter(std::make_shared<UsageFormatter>());
+    app.get_formatter()->label("OPTIONS", "options");
+    bool moves = false;
+    bool version = false;
+    app.add_flag("--moves", moves, "also print the score of each of the seven moves (- if full)");
+    app.add_flag("--version", version, "print the version");
+    app.footer(
+        "Exit status: 0 every line was answered, 1 a line was no legal unfinished position, "
+        "2 a usage error.");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::cout << app.help();
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        std::cerr << "fourfall-solve: " << e.what() << "\n" << app.help();
+        return 2;
+    }
+    if (version) {
+        std::cout << "fourfall-solve " << FOURFALL_VERSION << "\n";
+        return 0;
+    }
+
+    Solver solver;
+    bool failed = false;
+    std::string line;
+    for (int number = 1; std::getline(std::cin, line); ++number) {
+        std::istringstream fields(line);
+        std::string sequence;
+        fields >> sequence;
+        std::optional<BitboardPosition> position;
+        if (const std::string problem = Problem(sequence, position); !problem.empty()) {
+            std::cerr << "fourfall-solve: line " << number << ": \"" << sequence
+                      << "\" is no position to solve: " << problem << "\n";
+            failed = true;
+            continue;
+        }
+        std::cout << sequence << " " << solver.Solve(*position);
+        if (moves) {
+            for (const std::optional<int>& score : solver.MoveScores(*position)) {
+                std::cout << " " << (score ? std::to_string(*score) : "-");
+            }
+        }
+        std::cout << std::endl;
+    }
+    return failed ? 1 : 0;
+}

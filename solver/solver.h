@@ -1,0 +1,58 @@
+#pragma once
+
+#include "bots/bitboard_position.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// Solves four-in-a-row positions exactly: the score of a position for the side to move is 0 for a
+// draw with perfect play; when the side to move wins, 22 minus the number of discs the winner has
+// played when the game ends (a faster win scores higher: 1 for the empty board, won on the first
+// mover's 21st disc); when it loses, that number minus 22.
+//
+// The search: negamax with alpha-beta on a bitboard, null-window searches that narrow the score
+// from its possible range, moves ordered centre first and then by the threats they create, moves
+// that hand the opponent an immediate win never tried, and a transposition table of bounds.
+// The search has no opening book yet: positions near the start of a game take seconds or more.
+//
+// Single-threaded: one solver per thread. The table is kept between calls, so solving the
+// positions of one game in turn reuses what was found.
+class Solver {
+public:
+    static constexpr int kMinScore = -(BitboardPosition::kCells) / 2 + 3;
+    static constexpr int kMaxScore = (BitboardPosition::kCells + 1) / 2 - 3;
+
+    // A solver with a table of about 2^log2Entries entries (5 bytes each). Precondition:
+    // 18 <= log2Entries <= 30.
+    explicit Solver(int log2Entries = 23);
+    ~Solver();
+
+    Solver(const Solver&) = delete;
+    Solver& operator=(const Solver&) = delete;
+
+    // The score of `position`. Precondition: nobody has four in a line yet (a full board is a
+    // draw, 0).
+    int Solve(const BitboardPosition& position);
+
+    // The score of each move (index 0 for column 1) from the mover's side: what the position is
+    // worth after it; nothing for a full column. Precondition as Solve.
+    std::array<std::optional<int>, BitboardPosition::kColumns> MoveScores(
+        const BitboardPosition& position);
+
+    // Nodes searched since the solver was made.
+    std::uint64_t Nodes() const { return m_nodes; }
+
+    // Forgets the table.
+    void Reset();
+
+private:
+    struct Table;
+
+    int Negamax(const BitboardPosition& position, int alpha, int beta);
+
+    std::unique_ptr<Table> m_table;
+    std::uint64_t m_nodes = 0;
+};
