@@ -105,8 +105,12 @@ bool Misbehave(const std::string& mode, const std::string& arg) {
     } else if (mode == "child") {
         if (fork() == 0) {
             setsid();
-            // The MARK stays in the command line through the exec.
-            execl("/bin/sleep", "sleep", "60", arg.c_str(), static_cast<char*>(nullptr));
+            // Silent, so that nothing of it reaches the runner; the MARK is its argv[0], which
+            // stays in its command line through the exec.
+            const int null = open("/dev/null", O_RDWR);
+            dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
+            execl("/bin/sleep", arg.c_str(), "60", static_cast<char*>(nullptr));
             _exit(1);
         }
     }
