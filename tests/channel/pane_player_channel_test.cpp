@@ -219,7 +219,9 @@ TEST_F(PanePlayerChannelTest, ResetClearsFlagAndManualStoresBehaveAsTheControlle
     Channel().SetPane(&m_pane);
     ASSERT_EQ(OpenOnWindow(m_bot.CommandLine()), 1);
     m_bot.Say("3");
+    // The chunk is stored before the pane shows it; wait for both.
     ASSERT_TRUE(WaitStores(1));
+    ASSERT_TRUE(WaitPane("3"));
     Channel().ClearOutputFlag();
     EXPECT_EQ(Channel().SnapshotOutput().hasOutput, 0);
 
