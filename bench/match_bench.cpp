@@ -6,8 +6,8 @@
 //      nothing but the protocol and the rules, the limit of this machine;
 //   2. the wall time of 8 games between two bots that take 100 ms per move (the random bot with
 //      --delay-ms 100), at concurrency 1 and 4.
-// The CPU time is this process's (referees and channels' reader threads); the bots' time is not in
-// it. It reports and asserts nothing. Usage: match_bench [games=2000] [slow games=8]
+// The CPU time is this process's (the referees, which read their bots' pipes themselves); the
+// bots' time is not in it. It reports and asserts nothing. Usage: match_bench [games=2000] [slow games=8]
 
 #include "bench/process_cpu.h"
 #include "match/match_runner.h"

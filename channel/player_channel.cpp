@@ -17,6 +17,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -353,6 +354,12 @@ int CPlayerChannel::StartReader() {
     }
     // Started under m_mutex, so a reader that finishes at once waits in its Close until the
     // fields name it.
+    if (reader->mode == ReadMode::OnArrival) {
+        // No thread: the owner reads in Pump, on its own thread.
+        m_threadId = std::this_thread::get_id();
+        m_reader = std::move(reader);
+        return 1;
+    }
     try {
         m_thread = std::thread(&CPlayerChannel::ReaderThread, reader);
     } catch (const std::system_error& e) {
@@ -499,33 +506,56 @@ void CPlayerChannel::WaitPaced(ReaderState& reader) {
     }
 }
 
-void CPlayerChannel::WaitOnArrival(ReaderState& reader) {
-    for (;;) {
-        pollfd waitSet[3] = {
-            {reader.pipe, POLLIN, 0}, {reader.process, POLLIN, 0}, {reader.stopEvent, POLLIN, 0}};
-        const int ready = poll(waitSet, 3, -1);
+void CPlayerChannel::Pump(std::span<CPlayerChannel* const> channels, int wake, int timeoutMs) {
+    std::array<std::shared_ptr<ReaderState>, kMaxPumped> readers;
+    std::array<pollfd, 2 * kMaxPumped + 1> waitSet{};
+    std::size_t count = 0;
+    for (CPlayerChannel* const channel : channels.first(std::min(channels.size(), kMaxPumped))) {
+        std::lock_guard lock(channel->m_mutex);
+        if (channel->m_mode != ReadMode::OnArrival || channel->m_reader == nullptr) {
+            continue;
+        }
+        readers[count] = channel->m_reader;
+        waitSet[2 * count] = {readers[count]->pipe, POLLIN, 0};
+        waitSet[2 * count + 1] = {readers[count]->process, POLLIN, 0};
+        ++count;
+    }
+    std::size_t watched = 2 * count;
+    if (wake >= 0) {
+        waitSet[watched++] = {wake, POLLIN, 0};
+    }
+    if (watched == 0) {
+        return;
+    }
+    const int ready = poll(waitSet.data(), watched, timeoutMs);
+    if (ready < 0 && errno == EINTR) {
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        ReaderState& reader = *readers[i];
+        const bool output = ready < 0 || waitSet[2 * i].revents != 0;
+        const bool ended = ready > 0 && waitSet[2 * i + 1].revents != 0;
+        if (reader.closedHere || (!output && !ended)) {
+            continue;
+        }
+        // While the sinks run, this thread is the reader of this channel: a Close from a sink
+        // ends the reading at once, as it would on a reader thread.
+        ReaderState* const outer = std::exchange(t_reader, &reader);
+        int result = 1;
         if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            ReportReadError(reader);
-            return;
-        }
-        if (waitSet[2].revents != 0 && waitSet[1].revents == 0) {
-            return;
-        }
-        if (waitSet[0].revents != 0 || waitSet[1].revents != 0) {
-            const int result = ReadAvailable(reader, waitSet[1].revents != 0);
-            if (result != 1) {
-                return;
-            }
-            if (waitSet[1].revents != 0) {
-                // Everything the child wrote has been forwarded: its own writes are done.
+            result = ReportReadError(reader);
+        } else {
+            result = ReadAvailable(reader, ended);
+            if (result == 1 && ended) {
                 Deliver(reader,
                         [](CPlayerChannel& channel) { channel.OnBotEnded(BotEnd::ProcessEnded); });
-                return;
+                result = 0;
             }
         }
+        if (result != 1 && !reader.closedHere) {
+            reader.channel->Close();
+        }
+        t_reader = outer;
     }
 }
 
@@ -537,11 +567,7 @@ void CPlayerChannel::ReaderThread(const std::shared_ptr<ReaderState>& reader) {
     // happens once the owner has abandoned this reader.
     CPlayerChannel* const channel = reader->channel;
 
-    if (reader->mode == ReadMode::OnArrival) {
-        WaitOnArrival(*reader);
-    } else {
-        WaitPaced(*reader);
-    }
+    WaitPaced(*reader);
 
     reader->CloseDescriptors();
     {
@@ -628,6 +654,10 @@ void CPlayerChannel::CloseFieldsLocked() {
     CloseFd(m_childStdout);
     m_pid = 0;
     m_threadId = std::thread::id();
+    if (m_reader != nullptr && m_mode == ReadMode::OnArrival) {
+        // A Pump on this thread may still hold the reader: it reads and delivers no more.
+        m_reader->closedHere = true;
+    }
     m_reader.reset();
 }
 

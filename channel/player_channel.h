@@ -4,8 +4,10 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string_view>
 #include <thread>
 
@@ -17,20 +19,23 @@
 // WriteStdOut and OnBotEnded writes "\r\nPlayer Quit\r\n" there; both sinks discard their text
 // here; subclasses give them a meaning.
 //
-// The reader works in one of two modes, fixed when the channel is made. Paced (the window): it
-// looks at the pipe every pollMs and forwards what arrived in chunks of at most kChunkBytes, which
-// bots written for the window rely on. OnArrival (the headless runner): it waits on the pipe
-// itself, beside the stop signal and the child's end, and forwards what arrived at once, in chunks
-// of up to kStreamChunkBytes.
+// The reader works in one of two modes, fixed when the channel is made. Paced (the window): a
+// reader thread looks at the pipe every pollMs and forwards what arrived in chunks of at most
+// kChunkBytes, which bots written for the window rely on. OnArrival (the headless runner): there
+// is no reader thread; the owner's thread reads in Pump, which waits on the pipes themselves,
+// beside the children's ends and a wake descriptor of the owner's, and forwards what arrived at
+// once, in chunks of up to kStreamChunkBytes, so that a line costs no hand-over between threads.
 //
 // The bot runs in a session of its own with the moderator's environment and working directory and
 // inherits no descriptor but its three standard streams. The channel never kills or signals a bot:
 // Close only closes the pipes, and every bot that ends is reaped by the process-wide reaper.
 //
-// Threads: the owner's thread runs the constructor, Open, Printf, Close and the destructor. Each
-// open channel has one reader thread, which runs the sinks and ends with its own Close. Close may
-// run on both at once. A reader gets duplicates of the descriptors it uses, so the owner can close
-// the channel's own descriptors at any time without the reader ever reading a reused number.
+// Threads: the owner's thread runs the constructor, Open, Printf, Close, Pump and the destructor.
+// Each open paced channel has one reader thread, which runs the sinks and ends with its own Close.
+// Close may run on both at once. An OnArrival channel runs its sinks, and closes itself after the
+// bot's end, inside Pump on the owner's thread. A reader gets duplicates of the descriptors it
+// uses, so the owner can close the channel's own descriptors at any time without the reader ever
+// reading a reused number.
 //
 // A subclass that overrides the sinks must call CloseQuietly() in its destructor, before its own
 // members go: by the time this class's destructor runs, the reader must no longer be able to call
@@ -54,9 +59,10 @@ public:
             return !hasThread && stopEvent < 0 && threadId == std::thread::id() && childStdin < 0 &&
                    childStdout < 0 && process < 0 && pid == 0;
         }
-        // Every handle valid and a reader named: the Open state.
+        // Every handle valid and a reader named (for OnArrival, the owner's thread, which
+        // reads in Pump): the Open state.
         bool IsOpen() const {
-            return hasThread && stopEvent >= 0 && threadId != std::thread::id() &&
+            return (hasThread || pollMs == 0) && stopEvent >= 0 && threadId != std::thread::id() &&
                    childStdin >= 0 && childStdout >= 0 && process >= 0 && pid > 0;
         }
     };
@@ -103,11 +109,12 @@ public:
 
 protected:
     // Receives each chunk of the bot's output exactly as read, NUL bytes included; chunk.data()
-    // is NUL-terminated. The default passes it to WriteStdOut. Reader thread.
+    // is NUL-terminated. The default passes it to WriteStdOut. Reader thread (OnArrival: the
+    // owner's, in Pump).
     virtual void OnOutput(std::string_view chunk);
     // The bot has ended, as `how` says; called once per bot, after its last OnOutput, and never
     // after a Close. The default writes "\r\nPlayer Quit\r\n" to WriteStdOut when the output
-    // pipe closed, and nothing otherwise. Reader thread.
+    // pipe closed, and nothing otherwise. Reader thread (OnArrival: the owner's, in Pump).
     virtual void OnBotEnded(BotEnd how);
     // Receives each chunk of the bot's output as a C string (a chunk that holds a NUL byte ends
     // there) and "\r\nPlayer Quit\r\n" when the bot's side of the output pipe has closed, from
@@ -147,6 +154,17 @@ public:
     // The fields, read together. Any thread.
     FieldState Fields() const;
 
+    // The most channels one Pump watches; any further ones are left out.
+    static constexpr std::size_t kMaxPumped = 8;
+
+    // Waits until one of `channels` (open OnArrival channels; others are left out) has output or
+    // its bot has ended, or `wake` (a descriptor of the caller's, or -1) is readable, or
+    // `timeoutMs` has passed (-1: no limit), then forwards what each ready pipe holds through that
+    // channel's OnOutput and reports an end through OnBotEnded, as a reader thread would, on the
+    // calling thread; a channel whose bot has ended is closed. Returns at once if there is nothing
+    // to watch, and early on a signal. The owner's thread of every channel given.
+    static void Pump(std::span<CPlayerChannel* const> channels, int wake, int timeoutMs);
+
 protected:
     // The stop signal the calling thread must pass on to anything it waits for on another
     // thread's behalf: on this channel's reader thread the reader's own signal (a fresh one per
@@ -182,10 +200,9 @@ private:
     static bool Deliver(ReaderState& reader, Sink&& sink);
     // Reports the read error and the end. Returns -1 for ReadAvailable. Reader thread.
     static int ReportReadError(ReaderState& reader);
-    // The reader thread's procedure, and its two ways of waiting. Reader thread.
+    // The reader thread's procedure and its wait. Reader thread.
     static void ReaderThread(const std::shared_ptr<ReaderState>& reader);
     static void WaitPaced(ReaderState& reader);
-    static void WaitOnArrival(ReaderState& reader);
     // Close, reporting an overdue reader only if `report`. Owner's thread or reader thread.
     void CloseImpl(bool report);
     // The part of Close that the reader runs for itself. Reader thread.

@@ -15,7 +15,7 @@
 // it streams and never reported, and a line that grows beyond kMaxLineBytes is reported once as
 // overlong, its bytes dropped up to its line end. Only a line's start matters to the referee.
 //
-// Not synchronised: one thread at a time (a channel's reader thread, in the runner).
+// Not synchronised: one thread at a time (the referee's, in the runner).
 class LineAssembler {
 public:
     static constexpr std::size_t kMaxLineBytes = 4096;

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-// One thing that happened to the match, handed from a channel's reader thread (or the interrupt
-// watcher) to the referee thread through the MatchEventQueue.
+// One thing that happened to the match, pushed onto the referee's MatchEventQueue by one of its
+// channels while it pumps them (or by the interrupt watcher).
 struct MatchEvent {
     enum class Kind {
         // A whole line of a bot's output that is no note, in `text`.
@@ -27,7 +27,7 @@ struct MatchEvent {
     unsigned generation = 0;
     std::string text;
     int signal = 0;
-    // When the reader received the output: move times and time limits are measured to here.
+    // When the output was read: move times and time limits are measured to here.
     std::chrono::steady_clock::time_point at{};
     // Order of arrival, stamped by the queue: 1, 2, 3, ...
     std::uint64_t sequence = 0;

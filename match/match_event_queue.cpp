@@ -1,65 +1,41 @@
 #include "match/match_event_queue.h"
 
-#include "channel/stop_signal.h"
+#include "channel/player_channel.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <climits>
+#include <system_error>
 #include <utility>
 
-namespace {
-
-using namespace std::chrono_literals;
-
-// How often a Push held up for room looks at its stop signal.
-constexpr auto kStopCheck = 10ms;
-
-}  // namespace
-
-std::size_t MatchEventQueue::Cost(const MatchEvent& event) {
-    return sizeof(MatchEvent) + event.text.size();
+MatchEventQueue::MatchEventQueue() : m_wake(eventfd(0, EFD_CLOEXEC)) {
+    if (m_wake < 0) {
+        throw std::system_error(errno, std::generic_category(), "eventfd");
+    }
 }
 
-void MatchEventQueue::Push(MatchEvent event, const StopSignal* stop) {
-    const std::size_t slot = event.player == 2 ? 1 : 0;
-    const std::size_t cost = Cost(event);
-    {
-        std::unique_lock lock(m_mutex);
-        while (m_queuedBytes[slot] + cost > kMaxQueuedBytes) {
-            // Once interrupted, the referee takes nothing more.
-            if (m_interruptSignal != 0 || (stop != nullptr && stop->Requested())) {
-                return;
-            }
-            m_room.wait_for(lock, kStopCheck);
-        }
-        event.sequence = ++m_lastSequence;
-        m_queuedBytes[slot] += cost;
-        m_events.push_back(std::move(event));
-    }
-    m_changed.notify_all();
+MatchEventQueue::~MatchEventQueue() {
+    close(m_wake);
+}
+
+void MatchEventQueue::Push(MatchEvent event) {
+    event.sequence = ++m_lastSequence;
+    m_events.push_back(std::move(event));
 }
 
 void MatchEventQueue::Interrupt(int signal) {
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_interruptSignal == 0) {
-            m_interruptSignal = signal;
-        }
-    }
-    m_changed.notify_all();
-    m_room.notify_all();
+    int none = 0;
+    m_interruptSignal.compare_exchange_strong(none, signal);
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(m_wake, &one, sizeof one);
 }
 
-std::uint64_t MatchEventQueue::LastSequence() const {
-    std::lock_guard lock(m_mutex);
-    return m_lastSequence;
-}
-
-std::optional<MatchEvent> MatchEventQueue::PopUntil(Clock::time_point deadline) {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait_until(lock, deadline,
-                         [this] { return m_interruptSignal != 0 || !m_events.empty(); });
-    if (m_interruptSignal != 0) {
+std::optional<MatchEvent> MatchEventQueue::TryPop() {
+    if (const int signal = m_interruptSignal.load(); signal != 0) {
         MatchEvent event;
         event.kind = MatchEvent::Kind::Interrupt;
-        event.signal = m_interruptSignal;
+        event.signal = signal;
         event.at = Clock::now();
         return event;
     }
@@ -68,8 +44,26 @@ std::optional<MatchEvent> MatchEventQueue::PopUntil(Clock::time_point deadline) 
     }
     MatchEvent event = std::move(m_events.front());
     m_events.pop_front();
-    m_queuedBytes[event.player == 2 ? 1 : 0] -= Cost(event);
-    lock.unlock();
-    m_room.notify_all();
     return event;
+}
+
+std::optional<MatchEvent> MatchEventQueue::PopUntil(Clock::time_point deadline,
+                                                    std::span<CPlayerChannel* const> channels) {
+    for (;;) {
+        if (std::optional<MatchEvent> event = TryPop()) {
+            return event;
+        }
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline) {
+            return std::nullopt;
+        }
+        // Whole milliseconds, rounded up, so that the wait never ends before the deadline.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+        const int timeoutMs = left > INT_MAX ? -1 : static_cast<int>(left);
+        CPlayerChannel::Pump(channels, m_wake, timeoutMs);
+    }
+}
+
+void MatchEventQueue::TakeArrived(std::span<CPlayerChannel* const> channels) {
+    CPlayerChannel::Pump(channels, m_wake, 0);
 }

@@ -13,8 +13,7 @@ MatchPlayerChannel::~MatchPlayerChannel() {
 }
 
 int MatchPlayerChannel::Start(const std::string& commandLine) {
-    // Once Close returns, the previous reader has ended (or been abandoned, and then it calls no
-    // hook any more), so the fields below are ours until Open starts the next reader.
+    // Once closed, the previous copy reaches no hook any more, even from a pump under way.
     Close();
     m_assembler.Reset();
     ++m_generation;
@@ -23,7 +22,6 @@ int MatchPlayerChannel::Start(const std::string& commandLine) {
 
 void MatchPlayerChannel::OnOutput(std::string_view chunk) {
     const auto at = std::chrono::steady_clock::now();
-    const std::shared_ptr<StopSignal> stop = ReaderStopSignal();
     for (LineAssembler::Line& line : m_assembler.Feed(chunk)) {
         MatchEvent event;
         event.kind = line.overlong ? MatchEvent::Kind::Overlong : MatchEvent::Kind::Line;
@@ -31,7 +29,7 @@ void MatchPlayerChannel::OnOutput(std::string_view chunk) {
         event.generation = m_generation;
         event.text = std::move(line.text);
         event.at = at;
-        m_queue.Push(std::move(event), stop.get());
+        m_queue.Push(std::move(event));
     }
 }
 
@@ -41,5 +39,5 @@ void MatchPlayerChannel::OnBotEnded(BotEnd /*how*/) {
     event.player = m_player;
     event.generation = m_generation;
     event.at = std::chrono::steady_clock::now();
-    m_queue.Push(std::move(event), ReaderStopSignal().get());
+    m_queue.Push(std::move(event));
 }

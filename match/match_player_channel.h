@@ -9,27 +9,25 @@
 class MatchEventQueue;
 
 // The runner's channel to one bot: the player channel in its OnArrival mode, whose hooks cut the
-// bot's output into lines and hand each to the referee as an event the moment it arrives. The
-// window's pane and last-chunk store play no part here; the runner keeps every line in order
-// instead of only the latest chunk.
+// bot's output into lines and hand each to the referee's queue as an event the moment a pump
+// reads it. The window's pane and last-chunk store play no part here; the runner keeps every line
+// in order instead of only the latest chunk.
 //
-// What reaches the queue, all on the reader thread:
+// What reaches the queue, all inside a pump (MatchEventQueue::PopUntil or TakeArrived):
 //   - a Line event for every whole line of output that is no note, an Overlong event for a line
 //     that grew too long (see LineAssembler);
 //   - an Ended event when the channel reports the bot's end (its output closed, its process
 //     ended, or reading failed), after everything the copy wrote.
-// The channel's own messages on the owner's thread (a failed start, an abandoned reader) are not
-// passed on: Start's result reports a failed start.
+// The channel's own messages (a failed start) are not passed on: Start's result reports a failed
+// start.
 //
-// Threads: the owner's thread (the referee's) constructs it, calls Start, Printf and Close; the
-// reader thread runs the hooks.
+// Threads: one, the referee's: it constructs it, calls Start, Printf and Close, and pumps.
 class MatchPlayerChannel : public CPlayerChannel {
 public:
     // Events go to `queue` (which must outlive the channel) under slot `player` (1 or 2). Owner's
     // thread.
     MatchPlayerChannel(MatchEventQueue& queue, int player);
-    // Stops the reader before the members it uses go; the bot is left running, as by Close.
-    // Owner's thread.
+    // Closes the channel; the bot is left running, as by Close. Owner's thread.
     ~MatchPlayerChannel() override;
 
     // Starts a (new) copy of the bot: closes the channel to any previous copy, forgets that copy's
@@ -41,16 +39,15 @@ public:
     unsigned Generation() const { return m_generation; }
 
 protected:
-    // Reader thread.
+    // Inside a pump.
     void OnOutput(std::string_view chunk) override;
-    // Reader thread.
+    // Inside a pump.
     void OnBotEnded(BotEnd how) override;
 
 private:
     MatchEventQueue& m_queue;
     const int m_player;
-    // Changed only by Start while no reader runs, and read by the reader that Start then starts.
     unsigned m_generation = 0;
-    // Reader thread; reset by Start while no reader runs.
+    // Reset by Start.
     LineAssembler m_assembler;
 };

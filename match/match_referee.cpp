@@ -183,17 +183,23 @@ std::string MatchReferee::LimitHitNow(int player) {
 }
 
 std::uint64_t MatchReferee::Send(int player, const std::string& text) {
+    // What the bots wrote before this message is numbered before it.
+    m_queue.TakeArrived(Channels());
     const std::uint64_t before = m_queue.LastSequence();
     // A bot that has gone fails the write; its end reaches the referee through its channel.
     BotAt(player).channel->Printf("%s\r\n", text.c_str());
     return before;
 }
 
+std::array<CPlayerChannel*, 2> MatchReferee::Channels() const {
+    return {m_bots[0]->channel.get(), m_bots[1]->channel.get()};
+}
+
 std::optional<MatchEvent> MatchReferee::NextEvent(Clock::time_point deadline) {
     for (;;) {
         std::optional<MatchEvent> event = std::exchange(m_pending, std::nullopt);
         if (!event) {
-            event = m_queue.PopUntil(deadline);
+            event = m_queue.PopUntil(deadline, Channels());
             if (!event) {
                 return std::nullopt;
             }

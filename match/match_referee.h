@@ -48,7 +48,8 @@
 //
 // Threads: everything runs on one referee thread at a time (the one that constructs it, or one it
 // was handed to with the synchronisation of a thread's start or join), except Interrupt. The
-// channels' reader threads hand lines over through the event queue.
+// referee reads its bots' pipes itself, on that thread, whenever it waits for an event: there is
+// no hand-over between threads on the way from a bot's line to the referee.
 class MatchReferee {
 public:
     using Clock = std::chrono::steady_clock;
@@ -129,6 +130,8 @@ private:
     // until then at most; nothing once the deadline has passed with no such event left. An Ended
     // event marks its copy as ended. Events of earlier copies are dropped.
     std::optional<MatchEvent> NextEvent(Clock::time_point deadline);
+    // Both bots' channels, for the queue to pump.
+    std::array<CPlayerChannel*, 2> Channels() const;
     // Why slot `player`'s bot ended: "player 2 ended", or the limit it hit.
     std::string EndedReason(int player);
     // The limit slot `player`'s bot has hit while running (its process limit); empty when none.

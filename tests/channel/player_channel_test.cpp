@@ -456,9 +456,9 @@ TEST(PlayerChannelOutput, SixHundredBytesAtOnceArriveAs255And255And90) {
     EXPECT_EQ(events[2].text, data.substr(510, 90));
 }
 
-// A reader that waits on the pipe hands over every byte as it comes, NUL bytes included, in
-// chunks far larger than the paced reader's, and reports the end once, after the last byte, by
-// how it came about.
+// Pumped by its owner, a channel that waits on the pipe hands over every byte as it comes, NUL
+// bytes included, in chunks far larger than the paced reader's, and reports the end once, after
+// the last byte, by how it came about.
 class StreamRecorder : public CPlayerChannel {
 public:
     StreamRecorder() : CPlayerChannel(ReadMode::OnArrival) {}
@@ -507,13 +507,21 @@ TEST(PlayerChannelOutput, OnArrivalReaderHandsOverEveryByteAndTheEnd) {
         StreamRecorder channel;
         ASSERT_EQ(channel.Open(bot.CommandLine().c_str()), 1);
         EXPECT_EQ(channel.Fields().pollMs, 0u);
+        EXPECT_TRUE(channel.Fields().IsOpen());
+        EXPECT_FALSE(channel.Fields().hasThread);
         bot.Say(std::string("4\0x\n", 4));
         bot.Command("!spew 300000");
         if (grandchild) {
             bot.Command("!grandchild");
         }
         bot.Exit(0);
-        ASSERT_TRUE(WaitUntil([&] { return channel.Fields().IsClosed(); }, kWait));
+        // The owner's thread reads, in Pump, until the channel closes itself at the bot's end.
+        CPlayerChannel* const channels[] = {&channel};
+        const auto start = std::chrono::steady_clock::now();
+        while (!channel.Fields().IsClosed() && std::chrono::steady_clock::now() - start < kWait) {
+            CPlayerChannel::Pump(channels, -1, 100);
+        }
+        ASSERT_TRUE(channel.Fields().IsClosed());
         const CPlayerChannel::BotEnd end = grandchild ? CPlayerChannel::BotEnd::ProcessEnded
                                                       : CPlayerChannel::BotEnd::OutputClosed;
         EXPECT_EQ(channel.Bytes(), std::string("4\0x\n", 4) + spew + "<end " +

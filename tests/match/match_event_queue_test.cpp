@@ -39,18 +39,6 @@ TEST(MatchEventQueueTest, WaitsUntilTheDeadline) {
     EXPECT_GE(Clock::now() - start, 50ms);
 }
 
-TEST(MatchEventQueueTest, WakesForAnEventFromAnotherThread) {
-    MatchEventQueue queue;
-    std::thread pusher([&queue] {
-        std::this_thread::sleep_for(20ms);
-        queue.Push(LineOf(2, "4"));
-    });
-    const std::optional<MatchEvent> event = queue.PopUntil(Clock::now() + 10s);
-    pusher.join();
-    ASSERT_TRUE(event);
-    EXPECT_EQ(event->text, "4");
-}
-
 TEST(MatchEventQueueTest, InterruptComesFirstAndStays) {
     MatchEventQueue queue;
     queue.Push(LineOf(1, "4"));

@@ -16,9 +16,16 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = MatchEventQueue::Clock;
 
+// The next event that pumping `channel` brings by `deadline`, as the referee takes it.
+std::optional<MatchEvent> PopUntil(MatchEventQueue& queue, MatchPlayerChannel& channel,
+                                   Clock::time_point deadline) {
+    CPlayerChannel* const channels[] = {&channel};
+    return queue.PopUntil(deadline, channels);
+}
+
 // The next event within a few seconds (a failed expectation if none comes).
-MatchEvent Next(MatchEventQueue& queue) {
-    std::optional<MatchEvent> event = queue.PopUntil(Clock::now() + 10s);
+MatchEvent Next(MatchEventQueue& queue, MatchPlayerChannel& channel) {
+    std::optional<MatchEvent> event = PopUntil(queue, channel, Clock::now() + 10s);
     EXPECT_TRUE(event);
     return event.value_or(MatchEvent{});
 }
@@ -31,15 +38,15 @@ TEST(MatchPlayerChannelTest, HandsOverWholeLinesWhateverTheChunks) {
     bot.Say("4");
     std::this_thread::sleep_for(50ms);
     bot.Say("\r\n?x\n5");
-    const MatchEvent four = Next(queue);
+    const MatchEvent four = Next(queue, channel);
     EXPECT_EQ(four.kind, MatchEvent::Kind::Line);
     EXPECT_EQ(four.text, "4");
     EXPECT_EQ(four.player, 2);
     EXPECT_EQ(four.generation, 1u);
     // The note never reaches the queue; the "5" waits for its line end.
-    EXPECT_FALSE(queue.PopUntil(Clock::now() + 50ms));
+    EXPECT_FALSE(PopUntil(queue, channel, Clock::now() + 50ms));
     bot.Say("\n");
-    const MatchEvent five = Next(queue);
+    const MatchEvent five = Next(queue, channel);
     EXPECT_EQ(five.text, "5");
     EXPECT_GT(five.sequence, four.sequence);
     EXPECT_GE(five.at, four.at);
@@ -61,10 +68,10 @@ TEST(MatchPlayerChannelTest, ReportsTheEndOfTheBotAfterItsLastLine) {
             bot.Command("!grandchild");
         }
         bot.Exit(0);
-        EXPECT_EQ(Next(queue).text, "");
-        EXPECT_EQ(Next(queue).text, "Player Quit");
-        EXPECT_EQ(Next(queue).text, "p");
-        const MatchEvent ended = Next(queue);
+        EXPECT_EQ(Next(queue, channel).text, "");
+        EXPECT_EQ(Next(queue, channel).text, "Player Quit");
+        EXPECT_EQ(Next(queue, channel).text, "p");
+        const MatchEvent ended = Next(queue, channel);
         EXPECT_EQ(ended.kind, MatchEvent::Kind::Ended);
         EXPECT_EQ(ended.player, 1);
         EXPECT_EQ(ended.generation, 1u);
@@ -84,11 +91,11 @@ TEST(MatchPlayerChannelTest, StartingAgainCountsUpAndForgetsTheOldCopysHalfLine)
     ASSERT_EQ(channel.Start(second.CommandLine()), 1);
     EXPECT_EQ(channel.Generation(), 2u);
     second.Say("4\n");
-    const MatchEvent event = Next(queue);
+    const MatchEvent event = Next(queue, channel);
     EXPECT_EQ(event.text, "4");
     EXPECT_EQ(event.generation, 2u);
     // The first copy lost its input and output; nothing more of it reaches the queue.
-    EXPECT_FALSE(queue.PopUntil(Clock::now() + 50ms));
+    EXPECT_FALSE(PopUntil(queue, channel, Clock::now() + 50ms));
 }
 
 TEST(MatchPlayerChannelTest, FailedStartReportsNothingToTheQueue) {
@@ -96,7 +103,7 @@ TEST(MatchPlayerChannelTest, FailedStartReportsNothingToTheQueue) {
     MatchPlayerChannel channel(queue, 1);
     EXPECT_EQ(channel.Start("/nonexistent/fourfall-bot"), 0);
     EXPECT_TRUE(channel.Fields().IsClosed());
-    EXPECT_FALSE(queue.PopUntil(Clock::now() + 20ms));
+    EXPECT_FALSE(PopUntil(queue, channel, Clock::now() + 20ms));
 }
 
 TEST(MatchPlayerChannelTest, OnlyThePacedReaderPolls) {
