@@ -10,8 +10,7 @@
 
 namespace {
 
-// Keeps the view where it is while the text changes: only ScrollCaret moves it, as the writers
-// of the pane expect.
+// Keeps the view where it is while the selection changes: selecting never scrolls.
 class KeepScrollPosition {
 public:
     explicit KeepScrollPosition(QPlainTextEdit& edit)
@@ -90,13 +89,15 @@ void PaneEdit::SetSel(int start, int end) {
 
 void PaneEdit::ReplaceSel(const QString& text) {
     HoldRepaint();
-    const KeepScrollPosition keep(*this);
     QTextCursor cursor = textCursor();
     const int start = cursor.selectionStart();
     const int column = start - document()->findBlock(start).position();
     cursor.insertText(BreakLongLines(text, column));
     setTextCursor(cursor);
     Trim();
+    // The caret, after the new text, comes into view, as an edit control scrolls it there after
+    // an insertion: the newest lines stay in sight.
+    ShowCaretLine();
 }
 
 void PaneEdit::SetText(const QString& text) {
@@ -106,7 +107,20 @@ void PaneEdit::SetText(const QString& text) {
 
 void PaneEdit::ScrollCaret() {
     HoldRepaint();
-    ensureCursorVisible();
+    ShowCaretLine();
+}
+
+void PaneEdit::ShowCaretLine() {
+    // A line is a block here (lines never wrap), and the vertical scroll bar counts whole lines:
+    // its page is the number of lines that fit entirely. Only lines scroll; the pane has no
+    // horizontal scroll bar to bring a sideways view back.
+    QScrollBar& bar = *verticalScrollBar();
+    const int line = textCursor().blockNumber();
+    if (line < bar.value()) {
+        bar.setValue(line);
+    } else if (line >= bar.value() + bar.pageStep()) {
+        bar.setValue(line - bar.pageStep() + 1);
+    }
 }
 
 QString PaneEdit::BreakLongLines(const QString& text, int column) {

@@ -44,8 +44,8 @@ public:
     // the same range backwards.
     void SetSel(int start, int end);
     // Replaces the selection with `text` and leaves the caret after it, then trims (the caret
-    // moves with the text it follows). A line that the new text would take beyond
-    // kMaxLineLength continues on a new line.
+    // moves with the text it follows) and scrolls the caret's line into view. A line that the
+    // new text would take beyond kMaxLineLength continues on a new line.
     void ReplaceSel(const QString& text);
     // Replaces the whole text, keeping only its newest part within the bounds, with long lines
     // broken as ReplaceSel breaks them.
@@ -58,6 +58,8 @@ public:
 
 private:
     void Trim();
+    // Scrolls the fewest lines that bring the caret's line wholly into view.
+    void ShowCaretLine();
     // Lets a burst of changes repaint the pane once: the view is redrawn kRepaintDelayMs after
     // the first change, not after each one.
     void HoldRepaint();

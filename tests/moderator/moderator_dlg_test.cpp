@@ -6,6 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QtTest/QTest>
+
+#include <algorithm>
+
 #include <chrono>
 #include <string>
 
@@ -209,6 +218,63 @@ TEST_F(ModeratorDlgTest, FullBoardWithoutFourIsATie) {
         EXPECT_TRUE(ReceivedEndsWith(1, "3\r\n-3\r\n"));
     });
     EXPECT_EQ(session.LogBytes(), "\r\n455714637617614767242476316455122212535333");
+}
+
+// Whether `id`'s pane shows the end of its text, by its scroll bar and by what it draws: the
+// bar at the end of a range that fits the text, and ink on the line above the caret's (empty)
+// last line, once held repaints are over.
+::testing::AssertionResult ShowsItsEnd(CDialog& dlg, int id) {
+    auto* pane = static_cast<QPlainTextEdit*>(DialogSession::Control(dlg, id));
+    QTest::qWait(100);
+    const QScrollBar* bar = pane->verticalScrollBar();
+    const int lines = pane->document()->blockCount();
+    if (bar->maximum() != std::max(0, lines - bar->pageStep()) || bar->value() != bar->maximum()) {
+        return ::testing::AssertionFailure() << "scroll bar at " << bar->value() << " of 0.."
+                                             << bar->maximum() << " for " << lines << " lines";
+    }
+    const QRect line = pane->cursorRect(QTextCursor(pane->document()->lastBlock().previous()));
+    const QImage drawn = pane->viewport()->grab().toImage();
+    if (line.top() < 0 || line.bottom() >= drawn.height()) {
+        return ::testing::AssertionFailure() << "the last line is out of view at y " << line.y();
+    }
+    const QRgb background = drawn.pixel(drawn.width() - 1, line.center().y());
+    for (int y = line.top(); y <= line.bottom(); ++y) {
+        for (int x = 0; x < drawn.width(); ++x) {
+            if (drawn.pixel(x, y) != background) {
+                return ::testing::AssertionSuccess();
+            }
+        }
+    }
+    return ::testing::AssertionFailure() << "nothing is drawn on the last line";
+}
+
+// The transcript and the output panes keep their newest lines in sight: an insertion scrolls
+// its end into view, and a view scrolled back stays until the next insertion.
+TEST_F(ModeratorDlgTest, PanesScrollToTheirNewestLinesAfterEveryInsertion) {
+    Run([&] {
+        Load();
+        Start();
+        Moves("455714637617614767242476316455122212535333");
+        ASSERT_TRUE(EndsWith(Status(), "Player 2 :3\nTIE\n"));
+        EXPECT_TRUE(ShowsItsEnd(dlg, IDC_STATUS)) << "after a whole game";
+
+        QScrollBar* bar = static_cast<QPlainTextEdit*>(DialogSession::Control(dlg, IDC_STATUS))
+                              ->verticalScrollBar();
+        bar->setValue(0);
+        QTest::qWait(100);
+        EXPECT_EQ(bar->value(), 0) << "a view scrolled back is kept";
+        Go();  // the tie is announced again
+        EXPECT_TRUE(ShowsItsEnd(dlg, IDC_STATUS)) << "after the next insertion";
+
+        std::string chunk;
+        for (int i = 0; i < 60; ++i) {
+            chunk += "? thinking, line " + std::to_string(i) + "\r\n";
+        }
+        Output(1, chunk);
+        ASSERT_TRUE(DialogSession::WaitFor(
+            [&] { return EndsWith(DialogSession::Text(dlg, IDC_OUTPUT1), "line 59\n"); }));
+        EXPECT_TRUE(ShowsItsEnd(dlg, IDC_OUTPUT1)) << "after a multi-line chunk";
+    });
 }
 
 TEST_F(ModeratorDlgTest, WinningMoveThatFillsTheBoardAnnouncesWinThenTie) {

@@ -89,7 +89,7 @@ TEST_F(PaneTest, FourOperationsOnTheWindowThread) {
     EXPECT_FALSE(m_widget->document()->isUndoAvailable());
 }
 
-TEST_F(PaneTest, OnlyScrollCaretMovesTheView) {
+TEST_F(PaneTest, SelectingNeverScrollsButInsertingAndScrollCaretShowTheCaret) {
     m_window->resize(200, 200);
     m_window->show();
     std::string text;
@@ -100,18 +100,18 @@ TEST_F(PaneTest, OnlyScrollCaretMovesTheView) {
     QScrollBar* bar = m_widget->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 0);
     bar->setValue(0);
-    const int end = m_pane.TextLength();
-    m_pane.SetSel(end, end);
-    m_pane.ReplaceSel("more\r\n");
     const auto caretVisible = [this] {
         return m_widget->viewport()->rect().contains(m_widget->cursorRect());
     };
+    const int end = m_pane.TextLength();
+    m_pane.SetSel(end, end);
     EXPECT_EQ(bar->value(), 0);
     EXPECT_FALSE(caretVisible());
-    m_pane.ScrollCaret();
-    EXPECT_GT(bar->value(), 0);
+    m_pane.ReplaceSel("more\r\n");
+    EXPECT_EQ(bar->value(), bar->maximum());
     EXPECT_TRUE(caretVisible());
     m_pane.SetSel(0, 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
     EXPECT_FALSE(caretVisible());
     m_pane.ScrollCaret();
     EXPECT_EQ(bar->value(), 0);
