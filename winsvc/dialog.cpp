@@ -151,9 +151,10 @@ void CDialog::SetIcon(const QIcon& icon, bool /*big*/) {
 }
 
 void CDialog::CreateControls() {
-    const QFont font = DialogUnits::DialogFont(m_template.pointSize);
-    const DialogUnits units = DialogUnits::FromFont(font);
-    m_window->setFont(font);
+    const QSize size(m_template.width, m_template.height);
+    const DialogUnits units =
+        DialogUnits::ForLayout(m_template.pointSize, size, m_window->screen());
+    m_window->setFont(units.ScaledFont(DialogUnits::DialogFont(m_template.pointSize)));
     m_window->setWindowTitle(QString::fromStdString(m_template.caption));
     if (!m_icon.isNull()) {
         m_window->setWindowIcon(m_icon);
@@ -169,7 +170,7 @@ void CDialog::CreateControls() {
         flags |= Qt::WindowMaximizeButtonHint;
     }
     m_window->setWindowFlags(flags);
-    m_window->setFixedSize(units.ToPixels(QSize(m_template.width, m_template.height)));
+    m_window->setFixedSize(units.ToPixels(size));
     SetControlStyle(m_window, m_template.style, m_template.exStyle);
 
     QWidget* previousTabStop = nullptr;

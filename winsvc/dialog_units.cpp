@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
@@ -27,6 +28,49 @@ QFont DialogUnits::DialogFont(int pointSize) {
     font.setWeight(QFont::Normal);
     font.setItalic(false);
     return font;
+}
+
+DialogUnits DialogUnits::ForLayout(int pointSize, const QSize& size, const QScreen* screen) {
+    const DialogUnits natural = FromFont(DialogFont(pointSize));
+    if (screen == nullptr) {
+        return natural;
+    }
+    const QSize available = screen->availableGeometry().size();
+    return natural.Fit(
+        size, QSize(available.width() - kFrameAllowanceX, available.height() - kFrameAllowanceY));
+}
+
+DialogUnits DialogUnits::Fit(const QSize& size, const QSize& room) const {
+    const DialogUnits natural(m_baseX, m_baseY);
+    const auto fits = [&](const DialogUnits& units) {
+        const QSize pixels = units.ToPixels(size);
+        return pixels.width() <= room.width() && pixels.height() <= room.height();
+    };
+    if (fits(natural)) {
+        return natural;
+    }
+    // The factor the ratios of room to size allow, then moved a step at a time to the largest
+    // that fits, since every coordinate is rounded on its own.
+    const QSize pixels = natural.ToPixels(size);
+    const double ratio =
+        std::min(static_cast<double>(room.width()) / std::max(pixels.width(), 1),
+                 static_cast<double>(room.height()) / std::max(pixels.height(), 1));
+    int num = std::clamp(static_cast<int>(ratio * kScaleSteps), 1, kScaleSteps - 1);
+    while (num > 1 && !fits(DialogUnits(m_baseX, m_baseY, num, kScaleSteps))) {
+        --num;
+    }
+    while (num + 1 < kScaleSteps && fits(DialogUnits(m_baseX, m_baseY, num + 1, kScaleSteps))) {
+        ++num;
+    }
+    return DialogUnits(m_baseX, m_baseY, num, kScaleSteps);
+}
+
+QFont DialogUnits::ScaledFont(const QFont& font) const {
+    QFont scaled = font;
+    if (IsScaled() && font.pointSizeF() > 0) {
+        scaled.setPointSizeF(font.pointSizeF() * m_scaleNum / m_scaleDen);
+    }
+    return scaled;
 }
 
 QRect DialogUnits::ToPixels(const QRect& units) const {

@@ -4,10 +4,15 @@
 Starts a display server of its own, runs the real program in a fresh directory, types two bot
 command lines, clicks Load Players and Go through a whole game, looks at a screenshot, clicks Reset
 and Quit, and checks the move log. Controls are found where the layout puts them: positions in
-dialog units, converted with the dialog font's base units as measured on this display.
+dialog units, converted as the program converts them on this display (the dialog font's base
+units, scaled down when the window would not fit the screen).
+
+It does so on a large desktop screen, on the two common laptop screens 1366 x 768 and 1280 x 720,
+and on a 1366 x 768 desktop drawn at a device pixel ratio of 2: the window must open whole on each.
 """
 import argparse
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -41,17 +46,28 @@ def mul_div(a, b, c):
     return q if n >= 0 else -q
 
 
+# The screens to run on: size in device pixels and device pixel ratio.
+SCREENS = ((1920, 1080, 1), (1366, 768, 1), (1280, 720, 1), (2732, 1536, 2))
+
+
 class Screen:
-    def __init__(self, probe, env):
+    def __init__(self, probe, env, ratio):
         self.probe = probe
         self.env = env
+        self.ratio = ratio
         out = subprocess.check_output([probe, "units"], env=env, text=True)
-        self.base_x, self.base_y = (int(v) for v in out.split())
+        self.base_x, self.base_y, num, den = (int(v) for v in out.split())
+        self.mul_x, self.div_x = self.base_x * num, 4 * den
+        self.mul_y, self.div_y = self.base_y * num, 8 * den
+        self.scaled = num != den
 
     def rect(self, window, dlu):
+        """A rectangle of the layout in device pixels, for a window at `window` (device pixels)."""
         x, y, w, h = dlu
-        return (window[0] + mul_div(x, self.base_x, 4), window[1] + mul_div(y, self.base_y, 8),
-                mul_div(w, self.base_x, 4), mul_div(h, self.base_y, 8))
+        r = self.ratio
+        return (window[0] + r * mul_div(x, self.mul_x, self.div_x),
+                window[1] + r * mul_div(y, self.mul_y, self.div_y),
+                r * mul_div(w, self.mul_x, self.div_x), r * mul_div(h, self.mul_y, self.div_y))
 
     def centre(self, window, dlu):
         x, y, w, h = self.rect(window, dlu)
@@ -99,10 +115,11 @@ def click(env, point):
     time.sleep(0.15)
 
 
-def start_display():
+def start_display(width, height):
     read_fd, write_fd = os.pipe()
     server = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1920x1080x24", "-nolisten", "tcp"],
+        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "%dx%dx24" % (width, height),
+         "-nolisten", "tcp"],
         pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_fd)
     number = b""
@@ -115,26 +132,17 @@ def start_display():
     return server, ":" + number.decode().strip()
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--moderator", required=True)
-    parser.add_argument("--probe", required=True)
-    parser.add_argument("--bot", required=True)
-    args = parser.parse_args()
-
-    failures = []
-
-    def check(condition, what):
-        print(("ok   " if condition else "FAIL ") + what)
-        if not condition:
-            failures.append(what)
-
-    server, display = start_display()
+def play(args, width, height, ratio, check):
+    """The whole session on a screen of `width` x `height` device pixels at `ratio`; returns the
+    directory it ran in."""
+    workdir = tempfile.mkdtemp(prefix="fourfall-e2e-")
+    server, display = start_display(width, height)
     moderator = None
     try:
         env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
-        screen = Screen(args.probe, env)
-        workdir = tempfile.mkdtemp(prefix="fourfall-e2e-")
+        if ratio != 1:
+            env["QT_SCALE_FACTOR"] = str(ratio)
+        screen = Screen(args.probe, env, ratio)
         errors = open(os.path.join(workdir, "moderator.err"), "w+b")
         moderator = subprocess.Popen([args.moderator], cwd=workdir, env=env,
                                      stdout=subprocess.DEVNULL, stderr=errors)
@@ -143,6 +151,12 @@ def main():
         geometry = dict(line.split("=", 1) for line in
                         xdotool(env, "getwindowgeometry", "--shell", wid).split())
         window = (int(geometry["X"]), int(geometry["Y"]))
+        size = (int(geometry["WIDTH"]), int(geometry["HEIGHT"]))
+        check(window[0] >= 0 and window[1] >= 0 and window[0] + size[0] <= width
+              and window[1] + size[1] <= height,
+              "the window %dx%d at %d,%d lies inside the screen" % (size + window))
+        check(screen.scaled == (ratio == 1 and width < 1600 or ratio == 2),
+              "the layout is scaled exactly where it would not fit")
         time.sleep(0.5)
 
         click(env, screen.centre(window, EDIT1))
@@ -202,8 +216,33 @@ def main():
             moderator.wait()
         server.terminate()
         server.wait()
+    return workdir
 
-    print("%d passed, %d failed" % (0 if failures else 1, 1 if failures else 0))
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--moderator", required=True)
+    parser.add_argument("--probe", required=True)
+    parser.add_argument("--bot", required=True)
+    args = parser.parse_args()
+
+    failures = []
+    for width, height, ratio in SCREENS:
+        print("screen %dx%d, device pixel ratio %d" % (width, height, ratio))
+
+        def check(condition, what):
+            print(("ok   " if condition else "FAIL ") + what)
+            if not condition:
+                failures.append(what)
+
+        failed_before = len(failures)
+        workdir = play(args, width, height, ratio, check)
+        if len(failures) == failed_before:
+            shutil.rmtree(workdir, ignore_errors=True)
+        else:
+            print("the session's files are kept in " + workdir)
+
+    print("%d failed" % len(failures))
     return 1 if failures else 0
 
 

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 #include <QtTest/QTest>
@@ -161,10 +162,19 @@ protected:
     CModeratorDlg dlg;
 };
 
+// The test platform's screen (800 x 800) is too small for the layout's natural size, so this also
+// checks the scaled conversion: the window fits the screen whole, fonts scaled alike.
 TEST_F(ModeratorWindowTest, ControlsSitAtTheirRectanglesConvertedFromTheDialogFont) {
     DialogSession::Run(dlg, [&] {
-        const DialogUnits units = DialogUnits::FromFont(DialogUnits::DialogFont(8));
-        for (const DialogControl& c : MainDialogTemplate().controls) {
+        const DialogTemplate& layout = MainDialogTemplate();
+        const DialogUnits units = DialogUnits::ForLayout(
+            layout.pointSize, QSize(layout.width, layout.height), dlg.Widget()->screen());
+        const QRect screen = dlg.Widget()->screen()->availableGeometry();
+        EXPECT_TRUE(units.IsScaled());
+        EXPECT_TRUE(screen.contains(dlg.Widget()->frameGeometry())) << "the window fits";
+        EXPECT_EQ(dlg.Widget()->font().pointSizeF(),
+                  units.ScaledFont(DialogUnits::DialogFont(8)).pointSizeF());
+        for (const DialogControl& c : layout.controls) {
             if (c.id < 0) {
                 continue;
             }

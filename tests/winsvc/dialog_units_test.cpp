@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 struct MulDivCase {
@@ -39,6 +41,45 @@ TEST(DialogUnitsTest, ConvertsEachCoordinateOnItsOwnWithClassicBaseUnits) {
     // Odd units round half away from zero: 13 * 1.5 = 19.5 -> 20; 1 * 1.625 -> 2.
     EXPECT_EQ(units.ToPixels(QRect(13, 1, 1, 3)), QRect(20, 2, 2, 5));
     EXPECT_EQ(units.ToPixelsX(-13), -20);
+}
+
+// Fitting a layout to a room: kept when it fits, otherwise the largest factor (in thousandths)
+// that fits, the same on both axes, and fonts scaled by it.
+TEST(DialogUnitsTest, ALayoutTooLargeForItsRoomIsScaledByTheLargestFactorThatFits) {
+    const QSize layout(840, 466);
+    struct Case {
+        int baseX, baseY, roomWidth, roomHeight;
+    };
+    const Case cases[] = {
+        {7, 13, 1920, 1032}, {7, 13, 1470, 757},  {7, 13, 1350, 672}, {7, 13, 1264, 624},
+        {6, 13, 1264, 624},  {14, 26, 1350, 672}, {7, 13, 10, 10},
+    };
+    for (const Case& c : cases) {
+        const QSize room(c.roomWidth, c.roomHeight);
+        const DialogUnits natural(c.baseX, c.baseY);
+        const DialogUnits fitted = natural.Fit(layout, room);
+        SCOPED_TRACE(std::to_string(c.roomWidth) + "x" + std::to_string(c.roomHeight));
+        const QSize naturalPixels = natural.ToPixels(layout);
+        const bool fitsNaturally =
+            naturalPixels.width() <= room.width() && naturalPixels.height() <= room.height();
+        EXPECT_EQ(fitted.IsScaled(), !fitsNaturally);
+        if (!fitsNaturally && fitted.ScaleNum() > 1) {
+            const QSize pixels = fitted.ToPixels(layout);
+            EXPECT_LE(pixels.width(), room.width());
+            EXPECT_LE(pixels.height(), room.height());
+            const QSize larger =
+                DialogUnits(c.baseX, c.baseY, fitted.ScaleNum() + 1, fitted.ScaleDen())
+                    .ToPixels(layout);
+            EXPECT_TRUE(larger.width() > room.width() || larger.height() > room.height())
+                << "a larger factor fits too";
+            // One factor for both axes, within the rounding of a pixel.
+            EXPECT_NEAR(static_cast<double>(pixels.width()) / naturalPixels.width(),
+                        static_cast<double>(pixels.height()) / naturalPixels.height(), 0.01);
+            EXPECT_DOUBLE_EQ(fitted.ScaledFont(DialogUnits::DialogFont(8)).pointSizeF(),
+                             8.0 * fitted.ScaleNum() / fitted.ScaleDen());
+        }
+    }
+    EXPECT_EQ(DialogUnits(7, 13).Fit(layout, QSize(0, 0)).ScaleNum(), 1) << "never below 1/1000";
 }
 
 TEST(DialogUnitsTest, DialogFontIsTheDesktopSansSerifAtTheLayoutsSize) {
