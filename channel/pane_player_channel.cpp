@@ -63,25 +63,26 @@ void CPanePlayerChannel::WriteStdOut(const char* text) {
     if (pane == nullptr) {
         return;
     }
-    const int length = pane->TextLength(stop);
-    if (length < 0) {
-        return;
-    }
-    if (!pane->SetSel(length, length, stop) || !pane->ScrollCaret(stop)) {
-        return;
-    }
-    {
-        // Stored and flagged before the pane shows the text. Not once a stop was requested: the
-        // channel is closing (or being destroyed) and this delivery is given up.
-        std::lock_guard lock(m_outputMutex);
-        if (stop != nullptr && stop->Requested()) {
-            return;
-        }
-        m_lastOutput = text;
-        m_hasOutput = 1;
-        ++m_serial;
-    }
-    pane->ReplaceSel(text, stop);
+    // The store runs on the window thread, inside the append's step. A step of the reader runs
+    // only while its stop has not been requested, and the channel requests it (on the window
+    // thread, which owns the channel) whenever it is closed or destroyed, so `this` is alive
+    // whenever the store runs.
+    std::string chunk(text);
+    pane->Append(
+        chunk,
+        [this, chunk, stop] {
+            // Stored and flagged before the pane shows the text. Not once a stop was requested:
+            // the channel is closing and this delivery is given up.
+            std::lock_guard lock(m_outputMutex);
+            if (stop != nullptr && stop->Requested()) {
+                return false;
+            }
+            m_lastOutput = chunk;
+            m_hasOutput = 1;
+            ++m_serial;
+            return true;
+        },
+        stop);
 }
 
 void CPanePlayerChannel::WriteStdError(const char* text) {

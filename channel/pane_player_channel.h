@@ -13,9 +13,11 @@
 // of the channel shows in the pane after the prefix "\r\nError message: " and becomes the last
 // output without it, so to the controller it looks like output of the player.
 //
-// The pane belongs to the window thread. On the reader thread each pane operation is handed to
-// the window thread (the pane does that) together with the reader's stop signal, so a Close on
-// the window thread makes a delivery under way give up at once instead of waiting for itself.
+// The pane belongs to the window thread. The reader hands each chunk to the pane as one append
+// step (caret to the end, scroll, store, insert) together with its stop signal and reads on
+// without waiting for the window thread while the pane's queue has room; the store runs on the
+// window thread inside the step. A Close on the window thread requests that signal, so no step of
+// the reader runs after it and a reader held up by a full queue gives up at once.
 // The last output and its flag are guarded by a mutex of the channel; the controller reads and
 // changes them only through the calls below, each one step against a store by the reader.
 class CPanePlayerChannel : public CPlayerChannel {
@@ -55,11 +57,12 @@ public:
     void SetLastOutput(std::string text, int flag);
 
 protected:
-    // Appends `text` to the pane and stores it as the last output with the flag set: the caret
-    // goes to the end of the pane's text and is scrolled into view, the text and flag are stored,
-    // then the text replaces the empty selection. Without a pane nothing at all happens. If a
-    // pane operation is abandoned (the reader was asked to stop) the rest of the delivery is
-    // given up. Reader thread, or the owner's thread for the errors of Open and Close.
+    // Appends `text` to the pane and stores it as the last output with the flag set, as one
+    // append step of the pane (see ITextPane::Append): the caret goes to the end of the pane's
+    // text and is scrolled into view, the text and flag are stored, then the text replaces the
+    // empty selection. Without a pane nothing at all happens. A step whose reader was asked to
+    // stop before its turn stores and shows nothing. Reader thread, or the owner's thread for the
+    // errors of Open and Close.
     void WriteStdOut(const char* text) override;
     // WriteStdOut of the prefix "\r\nError message: ", then of `text`. Threads as WriteStdOut.
     void WriteStdError(const char* text) override;

@@ -354,6 +354,7 @@ int CPlayerChannel::StartReader() {
     }
     // Started under m_mutex, so a reader that finishes at once waits in its Close until the
     // fields name it.
+    m_lastStop = reader->stop;
     if (reader->mode == ReadMode::OnArrival) {
         // No thread: the owner reads in Pump, on its own thread.
         m_threadId = std::this_thread::get_id();
@@ -592,6 +593,12 @@ void CPlayerChannel::CloseImpl(bool report) {
     std::shared_ptr<ReaderState> reader;
     {
         std::lock_guard lock(m_mutex);
+        // The last reader's signal, even if that reader has ended by itself: what it handed to
+        // another thread and is still queued there is given up (see CPanePlayerChannel).
+        if (m_lastStop != nullptr) {
+            m_lastStop->Request();
+            m_lastStop.reset();
+        }
         if (m_thread.joinable()) {
             // Taken out of the field, the thread stays ours to join or detach while the reader
             // closes the fields by itself.

@@ -127,12 +127,14 @@ protected:
 
 public:
     // Stops the reader and closes every descriptor; the bot is left running and sees end of file
-    // on its standard input. Does nothing on a closed channel. On the owner's thread it first
-    // requests the reader's stop signal and then wakes the reader, and waits for it for at most
-    // kCloseWaitMs; a reader still running then is abandoned (it touches the channel no more) and
-    // "The redir thread is dead\r\n" goes to WriteStdError. On the reader thread (the reader's last
-    // step, or a sink) it does not wait for itself, and the reader then ends without delivering
-    // anything more. Subclasses do not override it. Owner's thread or reader thread.
+    // on its standard input. Does nothing on a closed channel, except that on the owner's thread
+    // it always requests the stop signal of the last reader, even one that has ended by itself.
+    // On the owner's thread it first requests the reader's stop signal and then wakes the reader,
+    // and waits for it for at most kCloseWaitMs; a reader still running then is abandoned (it
+    // touches the channel no more) and "The redir thread is dead\r\n" goes to WriteStdError. On the
+    // reader thread (the reader's last step, or a sink) it does not wait for itself, and the reader
+    // then ends without delivering anything more. Subclasses do not override it. Owner's thread or
+    // reader thread.
     virtual void Close() final;
 
     // Starts the bot named by `commandLine` (split into words as a POSIX shell would, without
@@ -229,6 +231,9 @@ private:
 
     // What the current reader owns, shared with it; null when there is no reader.
     std::shared_ptr<ReaderState> m_reader;
+    // The stop signal of the reader started last, kept until a Close on the owner's thread
+    // requests it; null when none.
+    std::shared_ptr<StopSignal> m_lastStop;
 
     // The reader whose thread this is; null on any other thread.
     static thread_local ReaderState* t_reader;

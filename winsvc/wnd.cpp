@@ -233,6 +233,71 @@ bool CWnd::ReplaceSel(std::string_view text, const std::shared_ptr<StopSignal>& 
     });
 }
 
+void CWnd::RunAppend(PaneAppendQueue::Step& step, QWidget* widget) {
+    auto* pane = qobject_cast<PaneEdit*>(widget);
+    if (pane == nullptr) {
+        step.beforeInsert();
+        return;
+    }
+    const int end = pane->TextLength();
+    pane->SetSel(end, end);
+    pane->ScrollCaret();
+    if (step.beforeInsert()) {
+        pane->ReplaceSel(PaneEdit::FromNarrow(step.text));
+    }
+}
+
+void CWnd::DrainAppends(PaneAppendQueue& queue, QWidget* widget) {
+    auto* pane = qobject_cast<PaneEdit*>(widget);
+    // One batch, one insertion: the caret goes to the end and into view, every step's store
+    // runs in order, then all their texts go in at once. Nothing else runs on the window thread
+    // in between, so this looks the same as appending chunk by chunk, at a fraction of the
+    // layout work.
+    std::string texts;
+    bool caretAtEnd = false;
+    queue.Drain([&](PaneAppendQueue::Step& step) {
+        if (pane == nullptr) {
+            step.beforeInsert();
+            return;
+        }
+        if (!caretAtEnd) {
+            const int end = pane->TextLength();
+            pane->SetSel(end, end);
+            pane->ScrollCaret();
+            caretAtEnd = true;
+        }
+        if (step.beforeInsert()) {
+            texts += step.text;
+        }
+    });
+    if (pane != nullptr && !texts.empty()) {
+        pane->ReplaceSel(PaneEdit::FromNarrow(texts));
+    }
+}
+
+bool CWnd::Append(std::string text, std::function<bool()> beforeInsert,
+                  const std::shared_ptr<StopSignal>& stop) {
+    PaneAppendQueue::Step step{std::move(text), std::move(beforeInsert), stop};
+    QThread* windowThread = WindowThread();
+    if (windowThread == nullptr || QThread::currentThread() == windowThread) {
+        if (stop != nullptr && stop->Requested()) {
+            return false;
+        }
+        // Whatever is still queued comes first.
+        DrainAppends(*m_appends, m_widget.data());
+        RunAppend(step, m_widget.data());
+        return true;
+    }
+    // The posted call holds the queue and a guarded pointer to the widget, not this object.
+    const std::shared_ptr<PaneAppendQueue> queue = m_appends;
+    const QPointer<QWidget> widget = m_widget;
+    return queue->Push(std::move(step), [queue, widget] {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [queue, widget] { DrainAppends(*queue, widget.data()); },
+            Qt::QueuedConnection);
+    });
+}
+
 void CWnd::PreSubclassWindow() {}
 
 bool CWnd::OnEraseBkgnd(QPainter& /*dc*/) {

@@ -6,10 +6,12 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "channel/pane_append_queue.h"
 #include "channel/stop_signal.h"
 #include "channel/text_pane.h"
 
@@ -71,6 +73,8 @@ public:
     bool SetSel(int start, int end, const std::shared_ptr<StopSignal>& stop) override;
     bool ScrollCaret(const std::shared_ptr<StopSignal>& stop) override;
     bool ReplaceSel(std::string_view text, const std::shared_ptr<StopSignal>& stop) override;
+    bool Append(std::string text, std::function<bool()> beforeInsert,
+                const std::shared_ptr<StopSignal>& stop) override;
     // The same for a caller that never abandons (the window thread's own writers).
     int TextLength() { return TextLength(nullptr); }
     bool SetSel(int start, int end) { return SetSel(start, end, nullptr); }
@@ -98,6 +102,12 @@ private:
     template <class Result, class Op>
     Result CallOnWindowThread(const std::shared_ptr<StopSignal>& stop, Result abandoned, Op op);
 
+    // Runs one append, or the queued appends of `queue`, on `widget`'s pane. Window thread.
+    static void RunAppend(PaneAppendQueue::Step& step, QWidget* widget);
+    static void DrainAppends(PaneAppendQueue& queue, QWidget* widget);
+
     QPointer<QWidget> m_widget;
+    // Shared with the calls posted to the window thread, which may outlive this object.
+    std::shared_ptr<PaneAppendQueue> m_appends = std::make_shared<PaneAppendQueue>();
     QPointer<SubclassHook> m_hook;  // set while subclassed; lives as a child of the widget
 };

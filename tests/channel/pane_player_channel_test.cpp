@@ -150,8 +150,8 @@ TEST_F(PanePlayerChannelTest, CloseOnWindowThreadWhileDeliveryWaitsForItReturnsA
     Channel().SetPane(&m_pane);
     ASSERT_EQ(OpenOnWindow(m_bot.CommandLine()), 1);
 
-    // While the window thread is busy here, the reader hands the chunk's first pane operation
-    // to it and waits; the Close on this same thread must not wait for that reader.
+    // While the window thread is busy here, the reader hands the chunk's append to it; the Close
+    // on this same thread must not wait for that reader, and the append must never run.
     const auto [delivering, closeMs] = m_window.Invoke([&] {
         m_bot.Say("9");
         const bool waiting = WaitUntil([&] { return m_pane.Pending() > 0; }, kWait);
@@ -164,10 +164,10 @@ TEST_F(PanePlayerChannelTest, CloseOnWindowThreadWhileDeliveryWaitsForItReturnsA
     ASSERT_TRUE(delivering);
     EXPECT_LT(closeMs, 1000) << "Close waited for a reader that waited for the window thread";
     EXPECT_TRUE(Channel().Fields().IsClosed());
-    EXPECT_GE(m_pane.Abandoned(), 1);
 
-    // The abandoned operation never runs later, and nothing was stored.
+    // The abandoned append never runs later, and nothing was stored.
     m_window.Invoke([] {});
+    EXPECT_GE(m_pane.Abandoned(), 1);
     EXPECT_EQ(m_pane.Text(), "");
     const CPanePlayerChannel::OutputSnapshot snapshot = Channel().SnapshotOutput();
     EXPECT_EQ(snapshot.text, "");
@@ -250,13 +250,18 @@ TEST_F(PanePlayerChannelTest, ResetClearsFlagAndManualStoresBehaveAsTheControlle
 TEST_F(PanePlayerChannelTest, ControllerTakingOutputWhileChunksArriveNeverLosesTheLastOne) {
     Channel().SetPane(&m_pane);
     ASSERT_EQ(OpenOnWindow(m_bot.CommandLine()), 1);
-    m_bot.Command("!spew 60000");
+    // Enough chunks that the controller meets many of them on their way to the pane.
+    for (int i = 0; i < 10; ++i) {
+        m_bot.Command("!spew 60000");
+    }
     m_bot.Exit(0);
 
-    // The controller's press of Go, as fast as it can: copy, then clear against that copy.
+    // The controller's press of Go, as fast as it can: copy, then clear against that copy,
+    // until the last chunk (the end's text) has been stored.
     std::uint64_t lastTaken = 0;
     int taken = 0;
-    while (!Channel().Fields().IsClosed()) {
+    const auto deadline = Clock::now() + kWait;
+    while (Channel().SnapshotOutput().text != kPlayerQuit && Clock::now() < deadline) {
         const CPanePlayerChannel::OutputSnapshot snapshot = Channel().SnapshotOutput();
         if (snapshot.hasOutput == 1) {
             Channel().ClearOutputFlag(snapshot.serial);
@@ -264,7 +269,11 @@ TEST_F(PanePlayerChannelTest, ControllerTakingOutputWhileChunksArriveNeverLosesT
             ++taken;
         }
     }
-    ASSERT_TRUE(WaitPane(Pattern(60000) + kPlayerQuit));
+    std::string expected;
+    for (int i = 0; i < 10; ++i) {
+        expected += Pattern(60000);
+    }
+    ASSERT_TRUE(WaitPane(expected + kPlayerQuit));
     const CPanePlayerChannel::OutputSnapshot after = Channel().SnapshotOutput();
     EXPECT_EQ(after.text, kPlayerQuit);
     EXPECT_TRUE(after.hasOutput == 1 || lastTaken == after.serial)

@@ -102,6 +102,56 @@ bool TestPane::ReplaceSel(std::string_view text, const std::shared_ptr<StopSigna
         .has_value();
 }
 
+void TestPane::RunAppend(PaneAppendQueue::Step& step) {
+    if (!m_window.OnThread()) {
+        ++m_offThread;
+    }
+    std::unique_lock lock(m_mutex);
+    if (m_gone) {
+        lock.unlock();
+        step.beforeInsert();
+        return;
+    }
+    m_selStart = m_selEnd = m_text.size();
+    ++m_scrolls;
+    lock.unlock();
+    if (step.beforeInsert()) {
+        lock.lock();
+        m_text.replace(m_selStart, m_selEnd - m_selStart, step.text);
+        m_selStart = m_selEnd = m_selStart + step.text.size();
+    }
+}
+
+void TestPane::DrainAppends() {
+    int ran = 0;
+    const int dropped = m_appends.Drain([&](PaneAppendQueue::Step& step) {
+        RunAppend(step);
+        ++ran;
+    });
+    m_pending -= ran + dropped;
+    m_abandoned += dropped;
+}
+
+bool TestPane::Append(std::string text, std::function<bool()> beforeInsert,
+                      const std::shared_ptr<StopSignal>& stop) {
+    PaneAppendQueue::Step step{std::move(text), std::move(beforeInsert), stop};
+    if (m_window.OnThread()) {
+        if (stop != nullptr && stop->Requested()) {
+            return false;
+        }
+        DrainAppends();
+        RunAppend(step);
+        return true;
+    }
+    ++m_pending;
+    if (!m_appends.Push(std::move(step), [this] { m_window.Post([this] { DrainAppends(); }); })) {
+        --m_pending;
+        ++m_abandoned;
+        return false;
+    }
+    return true;
+}
+
 std::string TestPane::Text() const {
     std::lock_guard lock(m_mutex);
     return m_text;

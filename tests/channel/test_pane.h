@@ -1,5 +1,6 @@
 #pragma once
 
+#include "channel/pane_append_queue.h"
 #include "channel/text_pane.h"
 #include "tests/channel/task_thread.h"
 
@@ -20,6 +21,8 @@ public:
     bool SetSel(int start, int end, const std::shared_ptr<StopSignal>& stop) override;
     bool ScrollCaret(const std::shared_ptr<StopSignal>& stop) override;
     bool ReplaceSel(std::string_view text, const std::shared_ptr<StopSignal>& stop) override;
+    bool Append(std::string text, std::function<bool()> beforeInsert,
+                const std::shared_ptr<StopSignal>& stop) override;
 
     // The pane's text, as the operator would see it. Any thread.
     std::string Text() const;
@@ -28,9 +31,10 @@ public:
     // The window has gone: every operation is accepted and does nothing. Any thread.
     void DestroyWindow();
 
-    // Operations handed to the window thread that have neither run nor been abandoned yet.
+    // Operations (appends included) handed to the window thread that have neither run nor been
+    // abandoned yet.
     int Pending() const { return m_pending.load(); }
-    // Operations given up because the caller's stop was requested first.
+    // Operations (appends included) given up because the caller's stop was requested first.
     int Abandoned() const { return m_abandoned.load(); }
     // Operations that ran on a thread other than the window thread (a fault of the caller).
     int RanOffWindowThread() const { return m_offThread.load(); }
@@ -42,7 +46,12 @@ private:
     template <class Op>
     auto OnWindow(Op op, const std::shared_ptr<StopSignal>& stop) -> std::optional<decltype(op())>;
 
+    // Runs one append step on the window thread.
+    void RunAppend(PaneAppendQueue::Step& step);
+    void DrainAppends();
+
     TaskThread& m_window;
+    PaneAppendQueue m_appends;
     mutable std::mutex m_mutex;
     std::string m_text;
     std::size_t m_selStart = 0;
