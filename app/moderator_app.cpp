@@ -1,6 +1,6 @@
 #include "app/moderator_app.h"
 
-#include "moderator/moderator_dlg.h"
+#include "ui/moderator_dlg.h"
 
 // Constructed during static initialisation, before main() runs.
 CModeratorApp theApp;

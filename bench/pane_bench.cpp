@@ -19,7 +19,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "moderator/moderator_dlg.h"
+#include "ui/moderator_dlg.h"
 #include "res/resource_ids.h"
 #include "winsvc/window_styles.h"
 

@@ -381,17 +381,17 @@ bool CPlayerChannel::Deliver(ReaderState& reader, Sink&& sink) {
     return !reader.closedHere && !reader.stop->Requested();
 }
 
-int CPlayerChannel::ReportReadError(ReaderState& reader) {
+CPlayerChannel::ReadResult CPlayerChannel::ReportReadError(ReaderState& reader) {
     if (Deliver(reader, [](CPlayerChannel& channel) { channel.WriteStdError(kReadError); })) {
         Deliver(reader, [](CPlayerChannel& channel) { channel.OnBotEnded(BotEnd::ReadFailed); });
     }
-    return -1;
+    return ReadResult::Failed;
 }
 
-int CPlayerChannel::ReadAvailable(ReaderState& reader, bool drain) {
+CPlayerChannel::ReadResult CPlayerChannel::ReadAvailable(ReaderState& reader, bool drain) {
     const auto ended = [&reader] {
         Deliver(reader, [](CPlayerChannel& channel) { channel.OnBotEnded(BotEnd::OutputClosed); });
-        return 0;
+        return ReadResult::Ended;
     };
     const auto deliverChunk = [&reader](const char* bytes, std::size_t size) {
         return Deliver(reader, [bytes, size](CPlayerChannel& channel) {
@@ -407,7 +407,7 @@ int CPlayerChannel::ReadAvailable(ReaderState& reader, bool drain) {
         buffer.resize(kStreamChunkBytes + 1);
         for (;;) {
             if (reader.closedHere || reader.stop->Requested()) {
-                return kStopped;
+                return ReadResult::Stopped;
             }
             const ssize_t got = read(reader.pipe, buffer.data(), kStreamChunkBytes);
             if (got < 0) {
@@ -415,7 +415,7 @@ int CPlayerChannel::ReadAvailable(ReaderState& reader, bool drain) {
                     continue;
                 }
                 if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                    return 1;
+                    return ReadResult::More;
                 }
                 return ReportReadError(reader);
             }
@@ -424,10 +424,10 @@ int CPlayerChannel::ReadAvailable(ReaderState& reader, bool drain) {
             }
             buffer[static_cast<std::size_t>(got)] = '\0';
             if (!deliverChunk(buffer.data(), static_cast<std::size_t>(got))) {
-                return kStopped;
+                return ReadResult::Stopped;
             }
             if (got < kStreamChunkBytes && !drain) {
-                return 1;
+                return ReadResult::More;
             }
         }
     }
@@ -436,7 +436,7 @@ int CPlayerChannel::ReadAvailable(ReaderState& reader, bool drain) {
     for (;;) {
         // Checked between chunks too, so a bot that writes without pause cannot hold up a Close.
         if (reader.closedHere || reader.stop->Requested()) {
-            return kStopped;
+            return ReadResult::Stopped;
         }
         int waiting = 0;
         if (ioctl(reader.pipe, FIONREAD, &waiting) != 0) {
@@ -460,7 +460,7 @@ int CPlayerChannel::ReadAvailable(ReaderState& reader, bool drain) {
             if ((pipe.revents & POLLHUP) != 0 && (pipe.revents & POLLIN) == 0) {
                 return ended();
             }
-            return 1;
+            return ReadResult::More;
         }
         const ssize_t got =
             read(reader.pipe, buffer, static_cast<std::size_t>(std::min(waiting, kChunkBytes)));
@@ -469,7 +469,7 @@ int CPlayerChannel::ReadAvailable(ReaderState& reader, bool drain) {
                 continue;
             }
             if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                return 1;
+                return ReadResult::More;
             }
             break;
         }
@@ -478,7 +478,7 @@ int CPlayerChannel::ReadAvailable(ReaderState& reader, bool drain) {
         }
         buffer[got] = '\0';
         if (!deliverChunk(buffer, static_cast<std::size_t>(got))) {
-            return kStopped;
+            return ReadResult::Stopped;
         }
     }
     return ReportReadError(reader);
@@ -488,13 +488,13 @@ int CPlayerChannel::ReadAvailable(ReaderState& reader, bool drain) {
 // OutputClosed when nobody holds the write side any more, otherwise as ProcessEnded (something
 // the bot started keeps the pipe open, and the reader does not wait for it).
 void CPlayerChannel::WaitPaced(ReaderState& reader) {
-    int result = ReadAvailable(reader);
-    while (result == 1) {
+    ReadResult result = ReadAvailable(reader);
+    while (result == ReadResult::More) {
         pollfd waitSet[2] = {{reader.process, POLLIN, 0}, {reader.stopEvent, POLLIN, 0}};
         const int ready = poll(waitSet, 2, static_cast<int>(reader.pollMs));
         if (ready > 0 && waitSet[0].revents != 0) {
             // The child's end wins over a stop.
-            if (ReadAvailable(reader) == 1) {
+            if (ReadAvailable(reader) == ReadResult::More) {
                 Deliver(reader,
                         [](CPlayerChannel& channel) { channel.OnBotEnded(BotEnd::ProcessEnded); });
             }
@@ -542,18 +542,18 @@ void CPlayerChannel::Pump(std::span<CPlayerChannel* const> channels, int wake, i
         // While the sinks run, this thread is the reader of this channel: a Close from a sink
         // ends the reading at once, as it would on a reader thread.
         ReaderState* const outer = std::exchange(t_reader, &reader);
-        int result = 1;
+        ReadResult result = ReadResult::More;
         if (ready < 0) {
             result = ReportReadError(reader);
         } else {
             result = ReadAvailable(reader, ended);
-            if (result == 1 && ended) {
+            if (result == ReadResult::More && ended) {
                 Deliver(reader,
                         [](CPlayerChannel& channel) { channel.OnBotEnded(BotEnd::ProcessEnded); });
-                result = 0;
+                result = ReadResult::Ended;
             }
         }
-        if (result != 1 && !reader.closedHere) {
+        if (result != ReadResult::More && !reader.closedHere) {
             reader.channel->Close();
         }
         t_reader = outer;

@@ -188,20 +188,29 @@ private:
     // Starts the reader thread on duplicates of the channel's descriptors. Returns 1, or 0 with
     // errno set. Owner's thread, inside Open.
     int StartReader();
+    // What a look at the pipe found.
+    enum class ReadResult {
+        // All was forwarded and the pipe is still open.
+        More,
+        // The bot's side of the pipe is closed; the end has been reported.
+        Ended,
+        // Reading failed; "Read stdout pipe error\r\n" and the end have been reported.
+        Failed,
+        // A stop was requested, or the channel was closed from a sink.
+        Stopped,
+    };
+
     // Forwards everything the pipe holds. Static, like Deliver, so that a reader touches its
-    // channel only through the sink calls that Deliver guards. Returns 1 when all was forwarded and
-    // the pipe is still open, 0 when the bot's side of the pipe is closed (the end has been
-    // reported), -1 on any other failure ("Read stdout pipe error\r\n" and the end have been
-    // reported), or kStopped when a stop was requested or the channel was closed from a sink.
-    // `drain`: read on until the pipe is empty (an OnArrival reader otherwise stops after a read
-    // that did not fill its buffer). Reader thread.
-    static int ReadAvailable(ReaderState& reader, bool drain = false);
+    // channel only through the sink calls that Deliver guards. `drain`: read on until the pipe is
+    // empty (an OnArrival reader otherwise stops after a read that did not fill its buffer).
+    // Reader thread.
+    static ReadResult ReadAvailable(ReaderState& reader, bool drain = false);
     // Calls `sink` on the channel unless the reader is to stop; false when the reader is to stop
     // (before or after the call). Reader thread.
     template <class Sink>
     static bool Deliver(ReaderState& reader, Sink&& sink);
-    // Reports the read error and the end. Returns -1 for ReadAvailable. Reader thread.
-    static int ReportReadError(ReaderState& reader);
+    // Reports the read error and the end. Returns Failed, for ReadAvailable. Reader thread.
+    static ReadResult ReportReadError(ReaderState& reader);
     // The reader thread's procedure and its wait. Reader thread.
     static void ReaderThread(const std::shared_ptr<ReaderState>& reader);
     static void WaitPaced(ReaderState& reader);
@@ -211,8 +220,6 @@ private:
     void CloseOnReaderThread(ReaderState& reader);
     // Closes every descriptor field and sets the fields to their Closed values. m_mutex held.
     void CloseFieldsLocked();
-
-    static constexpr int kStopped = 2;
 
     // Guards every field below. Never held while a sink runs or while waiting for the reader.
     mutable std::mutex m_mutex;

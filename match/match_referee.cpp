@@ -435,13 +435,13 @@ bool MatchReferee::PlayMoves(GameRecord& record, Forfeits& forfeits, std::string
                                          ? GameRecord::Outcome::Player1Wins
                                          : GameRecord::Outcome::Player2Wins;
                     record.reason = PlayerName(results.front()) + " has four in a line";
-                    resultLine = "-" + std::to_string(static_cast<int>(results.front()));
+                    resultLine = ResultLine(results.front());
                     break;
                 case ResultTie:
                 case ResultError:
                     record.outcome = GameRecord::Outcome::Draw;
                     record.reason = "the board is full";
-                    resultLine = "-3";
+                    resultLine = ResultLine(ResultTie);
                     break;
             }
             return true;

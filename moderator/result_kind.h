@@ -10,3 +10,19 @@ enum ResultKind : std::int32_t {
     Player2Wins = 2,
     ResultTie = 3,  // every column is full
 };
+
+// The line that announces `kind` to the bots: "0" for an illegal move, "-1" or "-2" for the
+// winner, "-3" for a tie.
+constexpr const char* ResultLine(ResultKind kind) {
+    switch (kind) {
+        case Player1Wins:
+            return "-1";
+        case Player2Wins:
+            return "-2";
+        case ResultTie:
+            return "-3";
+        case ResultError:
+            break;
+    }
+    return "0";
+}

@@ -1,7 +1,7 @@
 // The window side of the moderator window: its layout, its start-up state, the keys and buttons
 // that end it, the window menu's About item, and what its shutdown leaves behind.
 
-#include "moderator/moderator_dlg.h"
+#include "ui/moderator_dlg.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>

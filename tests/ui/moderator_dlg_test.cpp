@@ -2,7 +2,7 @@
 // processes (puppet bots the test makes write), and checks of what each bot received, the panes,
 // the board, the banner and the bytes of the move log.
 
-#include "moderator/moderator_dlg.h"
+#include "ui/moderator_dlg.h"
 
 #include <gtest/gtest.h>
 

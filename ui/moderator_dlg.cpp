@@ -1,6 +1,7 @@
-// The window side of CModeratorDlg: binding the layout's controls, start-up and the window menu.
+// The moderator window: binding the layout's controls, start-up, the window menu, and the
+// controller's view of the window.
 
-#include "moderator/moderator_dlg.h"
+#include "ui/moderator_dlg.h"
 
 #include "app/about_dlg.h"
 #include "res/dialog_templates.h"
@@ -19,9 +20,9 @@ CModeratorDlg::CModeratorDlg(CWnd* parent)
     }
 }
 
-// The members go in reverse order of declaration: the command lines, the log (flushed and
-// closed), player 2's channel and then player 1's (each stops its reader and closes its pipes; the
-// bots keep running and see end of file), then the banner and the cells.
+// The members go in reverse order of declaration: the controller, the command lines, the log
+// (flushed and closed), player 2's channel and then player 1's (each stops its reader and closes
+// its pipes; the bots keep running and see end of file), then the banner and the cells.
 CModeratorDlg::~CModeratorDlg() = default;
 
 void CModeratorDlg::DoDataExchange(CDataExchange* dx) {
@@ -43,9 +44,7 @@ bool CModeratorDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     UpdateBannerVisibility();
 
-    m_manualMode = 0;
-    m_turn = 0;
-    m_nextFirst = 0;
+    m_controller.Start();
 
     // Appended to across games and runs, never truncated. Whether it opened is not examined: a
     // log that cannot be written changes nothing else.
@@ -74,14 +73,37 @@ void CModeratorDlg::OnSysCommand(unsigned id, std::intptr_t param) {
 }
 
 void CModeratorDlg::BuildBoard() {
-    m_board = Board();
     m_cells = std::vector<std::vector<CBitmapCell>>(
         Board::kColumns + 1, std::vector<CBitmapCell>(Board::kRows + 1, CBitmapCell()));
-    ResetGame();
+    m_controller.ResetGame();
 }
 
-void CModeratorDlg::ShowBanner(unsigned id) {
-    m_banner.ShowBitmap(id);
+void CModeratorDlg::TakeFields() {
+    UpdateData(true);
+}
+
+std::string CModeratorDlg::CommandLine(int player) const {
+    return player == 1 ? m_path1 : m_path2;
+}
+
+void CModeratorDlg::InsertStatus(const std::string& text) {
+    GetDlgItem(IDC_STATUS)->ReplaceSel(text);
+}
+
+void CModeratorDlg::SetOutputText(int player, const char* text) {
+    GetDlgItem(player == 1 ? IDC_OUTPUT1 : IDC_OUTPUT2)->SetWindowText(text);
+}
+
+ITextPane* CModeratorDlg::OutputPane(int player) {
+    return GetDlgItem(player == 1 ? IDC_OUTPUT1 : IDC_OUTPUT2);
+}
+
+void CModeratorDlg::ShowCell(int column, int row, unsigned bitmapId) {
+    m_cells[column][row].ShowBitmap(bitmapId);
+}
+
+void CModeratorDlg::ShowBanner(unsigned bitmapId) {
+    m_banner.ShowBitmap(bitmapId);
     UpdateBannerVisibility();
 }
 
