@@ -75,7 +75,9 @@ CWnd::CWnd() = default;
 
 CWnd::CWnd(const CWnd& /*other*/) : ITextPane() {}
 
-CWnd& CWnd::operator=(const CWnd& /*other*/) {
+// Copies nothing (a binding and its queue of appends belong to one object), so assigning an
+// object to itself is harmless too.
+CWnd& CWnd::operator=(const CWnd& /*other*/) {  // NOLINT(bugprone-unhandled-self-assignment)
     return *this;
 }
 
