@@ -3,10 +3,13 @@
 // A bot writes 50 MiB to its standard error as fast as it can, then a marker line, while the
 // real moderator window is open (Qt's offscreen platform unless QT_QPA_PLATFORM says otherwise).
 // Reports the time until player 1's pane shows the marker, the program's peak resident memory,
-// and the longest stall of the window thread: the worst lateness of a 10 ms timer.
+// the longest stall of the window thread (the worst lateness of a 10 ms timer), and the longest
+// wait of a press of Go or Reset made every 100 ms during the flood, from the press being posted
+// to its handler's end.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -19,8 +22,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "ui/moderator_dlg.h"
 #include "res/resource_ids.h"
+#include "ui/moderator_dlg.h"
 #include "winsvc/window_styles.h"
 
 namespace {
@@ -62,14 +65,37 @@ int main(int argc, char** argv) {
         worstLatenessMs = std::max(worstLatenessMs, (now - lastTickNs) / 1000000 - 10);
         lastTickNs = now;
         // The pane's last line is empty once the marker's line end has arrived; the marker is
-        // the line before it. Looking at one line keeps the probe itself cheap.
+        // the line before it. Looking at one line keeps the probe itself cheap. A Reset may have
+        // emptied the pane since; the last output, stored in the same step as the pane's
+        // insertion, still ends with the marker then.
         auto* pane = qobject_cast<QPlainTextEdit*>(dlg.GetDlgItem(IDC_OUTPUT1)->Widget());
+        const std::string last = dlg.Player(1).SnapshotOutput().text;
+        const bool markerStored =
+            last.size() >= 4 && last.compare(last.size() - 4, 4, "END\n") == 0;
         if (doneMs < 0 && pane != nullptr &&
-            pane->document()->lastBlock().previous().text() == QStringLiteral("FOURFALL-END")) {
+            (markerStored ||
+             pane->document()->lastBlock().previous().text() == QStringLiteral("FOURFALL-END"))) {
             doneMs = clock.elapsed();
             rssAtEnd = PeakRssKiB();
             dlg.OnCommand(IDCANCEL);
         }
+    });
+
+    // Presses of Go and Reset in turn, each posted as a click is and timed to its handler's end.
+    qint64 worstPressMs = 0;
+    int presses = 0;
+    QTimer presser;
+    presser.setInterval(100);
+    QObject::connect(&presser, &QTimer::timeout, [&] {
+        const qint64 posted = clock.nsecsElapsed();
+        const int id = presses++ % 2 == 0 ? IDC_GO : IDC_RESET;
+        QMetaObject::invokeMethod(
+            &app,
+            [&, posted, id] {
+                dlg.OnCommand(id);
+                worstPressMs = std::max(worstPressMs, (clock.nsecsElapsed() - posted) / 1000000);
+            },
+            Qt::QueuedConnection);
     });
 
     QTimer::singleShot(0, [&] {
@@ -78,6 +104,7 @@ int main(int argc, char** argv) {
         clock.start();
         lastTickNs = 0;
         ticker.start();
+        presser.start();
         dlg.OnCommand(IDC_LOAD_PLAYERS);
     });
     // A safety net: the figures say so if the marker never arrived.
@@ -103,5 +130,7 @@ int main(int argc, char** argv) {
                 rssBefore, rssAtEnd > 0 ? rssAtEnd : PeakRssKiB());
     std::printf("longest window-thread stall:       %lld ms beyond the 10 ms timer\n",
                 static_cast<long long>(worstLatenessMs));
+    std::printf("longest answer to Go or Reset:     %lld ms (%d presses during the flood)\n",
+                static_cast<long long>(worstPressMs), presses);
     return 0;
 }
