@@ -2,7 +2,7 @@
 
 #include "match/match_report.h"
 
-#include <CLI/CLI.hpp>
+#include "cli/command_line.h"
 
 #include <algorithm>
 #include <charconv>
@@ -62,17 +62,6 @@ std::string MatchOptions::DurationText(std::chrono::milliseconds duration) {
 
 namespace {
 
-// The usage line the runner has always printed, in place of CLI11's, and the description after
-// it.
-class UsageFormatter : public CLI::Formatter {
-public:
-    std::string make_description(const CLI::App* /*app*/) const override { return {}; }
-    std::string make_usage(const CLI::App* app, std::string /*name*/) const override {
-        return "usage: fourfall-match [options] COMMAND1 COMMAND2 [COMMAND3...]\n" +
-               app->get_description() + "\n";
-    }
-};
-
 // The raw values, checked after CLI11 has split the arguments, so that each bad value gets a
 // message that says what would be right.
 struct RawOptions {
@@ -104,9 +93,7 @@ std::unique_ptr<CLI::App> MakeApp(RawOptions& raw) {
         "Plays a match between two bots, or a tournament of more, without a window. Each\n"
         "COMMAND is one bot's command line, quoted as one argument; COMMAND1 is player 1.",
         "fourfall-match");
-    app->formatter(std::make_shared<UsageFormatter>());
-    app->get_formatter()->column_width(26);
-    app->get_formatter()->label("OPTIONS", "options");
+    UseProjectHelp(*app, "fourfall-match [options] COMMAND1 COMMAND2 [COMMAND3...]", 26);
     app->allow_extras();
     app->add_option("--games", raw.games,
                     "games to play (per pairing with three bots or more); player 1 moves first in "

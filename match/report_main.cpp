@@ -10,7 +10,7 @@
 #include "match/match_report.h"
 #include "match/match_statistics.h"
 
-#include <CLI/CLI.hpp>
+#include "cli/command_line.h"
 
 #include <algorithm>
 #include <iostream>
@@ -23,15 +23,7 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitBadLog = 1;
-constexpr int kExitUsage = 2;
-
-class UsageFormatter : public CLI::Formatter {
-public:
-    std::string make_description(const CLI::App* /*app*/) const override { return {}; }
-    std::string make_usage(const CLI::App* app, std::string /*name*/) const override {
-        return "usage: fourfall-report [options] LOG...\n" + app->get_description() + "\n";
-    }
-};
+constexpr int kExitUsage = kUsageErrorStatus;
 
 }  // namespace
 
@@ -40,9 +32,7 @@ int main(int argc, char** argv) {
         "Prints the final report of fourfall-match from the logs of one run (its shards, or a run\n"
         "and its resumptions); a game found in several logs counts once.",
         "fourfall-report");
-    app.formatter(std::make_shared<UsageFormatter>());
-    app.get_formatter()->label("OPTIONS", "options");
-    app.get_formatter()->column_width(20);
+    UseProjectHelp(app, "fourfall-report [options] LOG...", 20);
     bool json = false;
     bool version = false;
     std::string merge;
@@ -55,18 +45,9 @@ int main(int argc, char** argv) {
     app.footer(
         "Exit status: 0 the report was printed, 1 a log could not be read or belongs to "
         "another run, 2 a usage error.");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
-        std::cout << app.help();
-        return kExitOk;
-    } catch (const CLI::ParseError& e) {
-        std::cerr << "fourfall-report: " << e.what() << "\n" << app.help();
-        return kExitUsage;
-    }
-    if (version) {
-        std::cout << "fourfall-report " << FOURFALL_VERSION << "\n";
-        return kExitOk;
+    if (const std::optional<int> status =
+            ParseOrAnswer(app, argc, argv, version, FOURFALL_VERSION)) {
+        return *status;
     }
     if (logs.empty()) {
         std::cerr << "fourfall-report: at least one log is needed\n" << app.help();

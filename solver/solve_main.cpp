@@ -7,21 +7,13 @@
 
 #include "solver/solver.h"
 
-#include <CLI/CLI.hpp>
+#include "cli/command_line.h"
 
 #include <iostream>
 #include <sstream>
 #include <string>
 
 namespace {
-
-class UsageFormatter : public CLI::Formatter {
-public:
-    std::string make_description(const CLI::App* /*app*/) const override { return {}; }
-    std::string make_usage(const CLI::App* app, std::string /*name*/) const override {
-        return "usage: fourfall-solve [--moves] < POSITIONS\n" + app->get_description() + "\n";
-    }
-};
 
 // Why `moves` is no legal unfinished position; empty when it is one.
 std::string Problem(const std::string& moves, std::optional<BitboardPosition>& position) {
@@ -58,8 +50,7 @@ int main(int argc, char** argv) {
         "minus the winner's discs at the end when it wins with perfect play, that number minus 22\n"
         "when it loses. Positions near the start of a game can take long.",
         "fourfall-solve");
-    app.formatter(std::make_shared<UsageFormatter>());
-    app.get_formatter()->label("OPTIONS", "options");
+    UseProjectHelp(app, "fourfall-solve [--moves] < POSITIONS");
     bool moves = false;
     bool version = false;
     app.add_flag("--moves", moves, "also print the score of each of the seven moves (- if full)");
@@ -67,18 +58,9 @@ int main(int argc, char** argv) {
     app.footer(
         "Exit status: 0 every line was answered, 1 a line was no legal unfinished position, "
         "2 a usage error.");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
-        std::cout << app.help();
-        return 0;
-    } catch (const CLI::ParseError& e) {
-        std::cerr << "fourfall-solve: " << e.what() << "\n" << app.help();
-        return 2;
-    }
-    if (version) {
-        std::cout << "fourfall-solve " << FOURFALL_VERSION << "\n";
-        return 0;
+    if (const std::optional<int> status =
+            ParseOrAnswer(app, argc, argv, version, FOURFALL_VERSION)) {
+        return *status;
     }
 
     Solver solver;

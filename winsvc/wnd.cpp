@@ -235,21 +235,7 @@ bool CWnd::ReplaceSel(std::string_view text, const std::shared_ptr<StopSignal>& 
     });
 }
 
-void CWnd::RunAppend(PaneAppendQueue::Step& step, QWidget* widget) {
-    auto* pane = qobject_cast<PaneEdit*>(widget);
-    if (pane == nullptr) {
-        step.beforeInsert();
-        return;
-    }
-    const int end = pane->TextLength();
-    pane->SetSel(end, end);
-    pane->ScrollCaret();
-    if (step.beforeInsert()) {
-        pane->ReplaceSel(PaneEdit::FromNarrow(step.text));
-    }
-}
-
-void CWnd::DrainAppends(PaneAppendQueue& queue, QWidget* widget) {
+void CWnd::DrainAppends(PaneAppendQueue& queue, QWidget* widget, PaneAppendQueue::Step* last) {
     auto* pane = qobject_cast<PaneEdit*>(widget);
     // One batch, one insertion: the caret goes to the end and into view, every step's store
     // runs in order, then all their texts go in at once. Nothing else runs on the window thread
@@ -257,7 +243,7 @@ void CWnd::DrainAppends(PaneAppendQueue& queue, QWidget* widget) {
     // layout work.
     std::string texts;
     bool caretAtEnd = false;
-    queue.Drain([&](PaneAppendQueue::Step& step) {
+    const auto run = [&](PaneAppendQueue::Step& step) {
         if (pane == nullptr) {
             step.beforeInsert();
             return;
@@ -271,7 +257,11 @@ void CWnd::DrainAppends(PaneAppendQueue& queue, QWidget* widget) {
         if (step.beforeInsert()) {
             texts += step.text;
         }
-    });
+    };
+    queue.Drain(run);
+    if (last != nullptr) {
+        run(*last);
+    }
     if (pane != nullptr && !texts.empty()) {
         pane->ReplaceSel(PaneEdit::FromNarrow(texts));
     }
@@ -286,8 +276,7 @@ bool CWnd::Append(std::string text, std::function<bool()> beforeInsert,
             return false;
         }
         // Whatever is still queued comes first.
-        DrainAppends(*m_appends, m_widget.data());
-        RunAppend(step, m_widget.data());
+        DrainAppends(*m_appends, m_widget.data(), &step);
         return true;
     }
     // The posted call holds the queue and a guarded pointer to the widget, not this object.

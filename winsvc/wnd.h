@@ -102,9 +102,10 @@ private:
     template <class Result, class Op>
     Result CallOnWindowThread(const std::shared_ptr<StopSignal>& stop, Result abandoned, Op op);
 
-    // Runs one append, or the queued appends of `queue`, on `widget`'s pane. Window thread.
-    static void RunAppend(PaneAppendQueue::Step& step, QWidget* widget);
-    static void DrainAppends(PaneAppendQueue& queue, QWidget* widget);
+    // Runs the queued appends of `queue`, then `last` if given, on `widget`'s pane as one batch.
+    // Window thread.
+    static void DrainAppends(PaneAppendQueue& queue, QWidget* widget,
+                             PaneAppendQueue::Step* last = nullptr);
 
     QPointer<QWidget> m_widget;
     // Shared with the calls posted to the window thread, which may outlive this object.

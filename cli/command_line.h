@@ -1,0 +1,59 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+// What the project's command-line programs share of CLI11: the help that begins with the
+// program's own usage line and its description, and one way of answering --help, --version and
+// usage errors.
+
+// Prints "usage: USAGE", then the description, in place of CLI11's usage line and description.
+class UsageFormatter : public CLI::Formatter {
+public:
+    explicit UsageFormatter(std::string usage) : m_usage(std::move(usage)) {}
+
+    std::string make_description(const CLI::App* /*app*/) const override { return {}; }
+    std::string make_usage(const CLI::App* app, std::string /*name*/) const override {
+        return "usage: " + m_usage + "\n" + app->get_description() + "\n";
+    }
+
+private:
+    std::string m_usage;
+};
+
+// Gives `app` the project's help layout: `usage` first, options under "options", option names in
+// a column of `columnWidth`.
+inline void UseProjectHelp(CLI::App& app, std::string usage, std::size_t columnWidth = 30) {
+    app.formatter(std::make_shared<UsageFormatter>(std::move(usage)));
+    app.get_formatter()->label("OPTIONS", "options");
+    app.get_formatter()->column_width(columnWidth);
+}
+
+// The exit status of a usage error.
+inline constexpr int kUsageErrorStatus = 2;
+
+// Parses the arguments into `app`. Answers --help (the help, status 0), `version` once set (the
+// program's name and `versionText`, status 0) and a usage error ("NAME: what" and the help on
+// standard error, status 2); returns that status, or nothing when the program is to run on.
+inline std::optional<int> ParseOrAnswer(CLI::App& app, int argc, char** argv, const bool& version,
+                                        const char* versionText) {
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::cout << app.help();
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        std::cerr << app.get_name() << ": " << e.what() << "\n" << app.help();
+        return kUsageErrorStatus;
+    }
+    if (version) {
+        std::cout << app.get_name() << " " << versionText << "\n";
+        return 0;
+    }
+    return std::nullopt;
+}
