@@ -1,8 +1,11 @@
 // Figures of the exact solver: the mean and longest time to solve positions of random games at
 // the end (more than 28 discs), in the middle (15 to 28) and at the beginning (12 to 14) of a
 // game, single-threaded, each set drawn from its own seed and solved with a fresh table per
-// position. It reports and asserts nothing. Usage: solver_bench [end=1000] [middle=200] [begin=10]
+// position. Then, with the opening book (build/share/fourfall/opening.book), positions the book
+// answers (up to its depth) and the slowest ones, just beyond it. It reports and asserts nothing.
+// Usage: solver_bench [end=1000] [middle=200] [begin=10] [beyond=10]
 
+#include "solver/opening_book.h"
 #include "solver/solver.h"
 
 #include <algorithm>
@@ -41,7 +44,8 @@ BitboardPosition RandomPosition(std::mt19937& random, int low, int high) {
     }
 }
 
-void Measure(const char* name, int count, int low, int high, unsigned seed) {
+void Measure(const char* name, int count, int low, int high, unsigned seed,
+             const OpeningBook* book = nullptr) {
     std::mt19937 random(seed);
     double total = 0.0;
     double longest = 0.0;
@@ -49,6 +53,7 @@ void Measure(const char* name, int count, int low, int high, unsigned seed) {
     for (int i = 0; i < count; ++i) {
         const BitboardPosition position = RandomPosition(random, low, high);
         Solver solver;
+        solver.UseBook(book);
         const auto start = std::chrono::steady_clock::now();
         solver.Solve(position);
         const double us =
@@ -73,5 +78,14 @@ int main(int argc, char** argv) {
     Measure("end", end, 29, 40, 1);
     Measure("middle", middle, 15, 28, 2);
     Measure("beginning", begin, 12, 14, 3);
+    std::string error;
+    const std::optional<OpeningBook> book = OpeningBook::Load(OpeningBook::DefaultPath(), error);
+    if (!book) {
+        std::printf("no book: %s\n", error.c_str());
+        return 0;
+    }
+    const int beyond = argc > 4 ? std::atoi(argv[4]) : 10;
+    Measure("book", 1000, 0, book->Depth(), 4, &*book);
+    Measure("beyond", beyond, book->Depth() + 1, book->Depth() + 2, 5, &*book);
     return 0;
 }

@@ -15,8 +15,10 @@ over their standard input and output. The moderator window relays each\n\
 move at a press of Go and shows the whole game; fourfall-match plays\n\
 whole matches and tournaments without a window, in parallel, from\n\
 openings, with sound statistics, resource limits and a sandbox for\n\
-untrusted bots; fourfall-report reports runs from their logs. Sample\n\
-bots and a guide to writing bots are included.")
+untrusted bots; fourfall-report reports runs from their logs.\n\
+fourfall-solve tells the exact value of any position, and --audit marks\n\
+every move that threw a result away. Sample bots (one of them plays\n\
+perfectly) and a guide to writing bots are included.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

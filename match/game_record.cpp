@@ -43,6 +43,9 @@ std::string GameRecord::ToJson() const {
     json["reason"] = reason;
     json["move_ms"] = moveMs;
     json["restarted"] = restarted;
+    if (!scores.empty()) {
+        json["scores"] = scores;
+    }
     // A reason quotes nothing a bot wrote unescaped, but a stray byte must not stop the log.
     return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
@@ -63,13 +66,15 @@ std::optional<GameRecord> GameRecord::FromJson(std::string_view line) {
         record.reason = json.at("reason").get<std::string>();
         record.moveMs = json.at("move_ms").get<std::vector<long long>>();
         record.restarted = json.at("restarted").get<std::vector<int>>();
+        record.scores = json.value("scores", std::vector<int>());
         const auto* outcome = std::find(std::begin(kResultTexts), std::end(kResultTexts), result);
         if (outcome == std::end(kResultTexts) || record.number < 1 ||
             (record.firstMover != 1 && record.firstMover != 2) ||
             record.moves.find_first_not_of("1234567") != std::string::npos ||
             record.opening.find_first_not_of("1234567") != std::string::npos ||
             record.players[0] < 0 || record.players[1] < 0 ||
-            record.players[0] == record.players[1] || record.moveMs.size() != record.moves.size()) {
+            record.players[0] == record.players[1] || record.moveMs.size() != record.moves.size() ||
+            (!record.scores.empty() && record.scores.size() != record.moves.size() + 1)) {
             return std::nullopt;
         }
         record.outcome = static_cast<Outcome>(outcome - std::begin(kResultTexts));

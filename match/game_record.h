@@ -34,6 +34,9 @@ struct GameRecord {
     std::string reason;
     // The slots whose bot was started again (it had ended) before this game, ascending.
     std::vector<int> restarted;
+    // With --audit, the solved value of each position of `moves` (see MoveAudit): as many entries
+    // as moves plus one. Empty for a game that was not audited.
+    std::vector<int> scores;
 
     bool operator==(const GameRecord&) const = default;
 
@@ -49,8 +52,9 @@ struct GameRecord {
     // The record as one line of JSON without a line end:
     // {"game":3,"first":1,"moves":"4455","result":"1-0","reason":"...","move_ms":[0,1,0,0],
     //  "restarted":[]}
-    // with "opening":"443" after "first" when the game had one, and "players":[0,2] after "game"
-    // when the players were other than the run's first two bots.
+    // with "opening":"443" after "first" when the game had one, "players":[0,2] after "game"
+    // when the players were other than the run's first two bots, and "scores":[1,-2,...] at the
+    // end when the game was audited.
     std::string ToJson() const;
 
     // A record from one line as ToJson writes it; nothing for a line that is not one (no JSON

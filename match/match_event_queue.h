@@ -40,6 +40,9 @@ public:
     // once. The first signal is kept. Any thread.
     void Interrupt(int signal);
 
+    // True once Interrupt has run. Any thread.
+    bool Interrupted() const { return m_interruptSignal.load() != 0; }
+
     // The sequence number of the last event pushed; 0 before any. Referee thread.
     std::uint64_t LastSequence() const { return m_lastSequence; }
 

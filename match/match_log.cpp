@@ -34,6 +34,9 @@ Json RunJson(const MatchLog::Run& run) {
     if (!run.sprt.empty()) {
         json["sprt"] = run.sprt;
     }
+    if (run.audit) {
+        json["audit"] = true;
+    }
     return json;
 }
 
@@ -57,6 +60,7 @@ MatchLog::Run RunFromJson(const Json& json) {
     run.games = json.value("games", 0);
     run.shard = json.value("shard", std::string());
     run.sprt = json.value("sprt", std::string());
+    run.audit = json.value("audit", false);
     if (run.commands.size() < 2 || run.names.size() != run.commands.size()) {
         throw std::out_of_range("not a run line");
     }
@@ -101,6 +105,11 @@ std::string MatchLog::Difference(const Run& logged, const Run& run, bool withSha
     if (withShard && logged.shard != current.shard) {
         return "the log was written for --shard " + (logged.shard.empty() ? "1/1" : logged.shard) +
                ", not " + (current.shard.empty() ? "1/1" : current.shard);
+    }
+    // Like the shard, only a resumed run must keep it: a report may join audited logs and others.
+    if (withShard && logged.audit != current.audit) {
+        return logged.audit ? "the log was written with --audit"
+                            : "the log was written without --audit";
     }
     return {};
 }

@@ -17,7 +17,8 @@
 //   {"log":"fourfall-match","version":"1.2","commands":["a","b"],"names":["a","b"],
 //    "move_time_ms":5000,"start_time_ms":10000}
 // with "format" and "games" (per pairing) for three bots or more, "openings":[...] when the games
-// start from openings, "shard":"2/4" for a shard of a run and "sprt":"0,5" for a run that tested.
+// start from openings, "shard":"2/4" for a shard of a run, "sprt":"0,5" for a run that tested and
+// "audit":true for an audited one.
 //
 // One thread at a time.
 class MatchLog {
@@ -40,6 +41,8 @@ public:
         // The --sprt of the run as given ("0,5"); empty for none. Not part of what a resume
         // checks.
         std::string sprt;
+        // The run's games are audited (--audit).
+        bool audit = false;
     };
 
     // What a log holds so far.
@@ -60,7 +63,7 @@ public:
 
     // The first way in which the run of `logged` differs from `run` that changes the games, in
     // words ("the log was written with player 2 \"b\", not \"c\""); empty when none. The shard
-    // counts only if `withShard`.
+    // counts, and --audit, only if `withShard` (a resume: a report may join other shards).
     static std::string Difference(const Run& logged, const Run& run, bool withShard);
 
     // Starts the log at `path` afresh (replacing the file) with the run's line, or, for a resume

@@ -12,12 +12,14 @@
 #include "match/match_runner.h"
 #include "match/match_schedule.h"
 #include "match/openings.h"
+#include "solver/opening_book.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -84,6 +86,19 @@ int main(int argc, char** argv) {
             openings = Openings::Shuffled(std::move(openings), *options->seed);
         }
     }
+    if (options->audit) {
+        const std::string bookPath =
+            options->book.empty() ? OpeningBook::DefaultPath() : options->book;
+        if (std::optional<OpeningBook> book = OpeningBook::Load(bookPath, error)) {
+            settings.book = std::make_shared<const OpeningBook>(std::move(*book));
+        } else if (!options->book.empty()) {
+            std::cerr << "fourfall-match: " << error << "\n";
+            return kExitUsage;
+        } else {
+            std::cerr << "fourfall-match: warning: " << error
+                      << ", so the audit of the first moves of a game takes long\n";
+        }
+    }
     const MatchSchedule schedule(static_cast<int>(options->commands.size()), options->format,
                                  options->games, openings);
 
@@ -99,6 +114,7 @@ int main(int argc, char** argv) {
         run.games = options->games;
     }
     run.sprt = options->sprtText;
+    run.audit = options->audit;
     if (options->shards > 1) {
         run.shard = std::to_string(options->shard) + "/" + std::to_string(options->shards);
     }
@@ -162,6 +178,7 @@ int main(int argc, char** argv) {
     settings.moveTime = options->moveTime;
     settings.startTime = options->startTime;
     settings.openings = openings;
+    settings.audit = options->audit;
     const int referees =
         std::max(1, std::min(options->concurrency, static_cast<int>(missing.size())));
     MatchRunner runner(settings, referees);

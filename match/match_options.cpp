@@ -84,6 +84,8 @@ struct RawOptions {
     bool sandbox = false;
     bool quiet = false;
     bool resume = false;
+    bool audit = false;
+    std::optional<std::string> book;
     bool version = false;
 };
 
@@ -112,7 +114,8 @@ std::unique_ptr<CLI::App> MakeApp(RawOptions& raw) {
         ->capture_default_str();
     app->add_option("--openings", raw.openings,
                     "start the games from the openings of FILE (one a line, e.g. 4453), or from "
-                    "the 343 of \"builtin\"; each is played twice, the first mover swapped")
+                    "the near-draw suite \"builtin\"; each is played twice, the first mover "
+                    "swapped")
         ->type_name("FILE");
     app->add_option("--seed", raw.seed, "shuffle the openings in an order drawn from S")
         ->type_name("S");
@@ -159,6 +162,12 @@ std::unique_ptr<CLI::App> MakeApp(RawOptions& raw) {
         ->expected(1)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->allow_extra_args(false);
+    app->add_flag("--audit", raw.audit,
+                  "solve every position of each game: the log gets each move's score, the report "
+                  "each bot's blunders (moves that threw a win or a draw away)");
+    app->add_option("--book", raw.book,
+                    "the opening book of --audit (default: the one installed with fourfall-solve)")
+        ->type_name("FILE");
     app->add_flag("--quiet", raw.quiet, "print only the final table");
     app->add_flag("--version", raw.version, "print the version");
     app->add_option("COMMAND", raw.commands, "a bot's command line (two or more of them)");
@@ -330,6 +339,12 @@ std::optional<MatchOptions> MatchOptions::Parse(const std::vector<std::string>& 
         return std::nullopt;
     }
     options.quiet = raw.quiet;
+    options.audit = raw.audit;
+    if (raw.book && !raw.audit) {
+        error = "--book needs --audit";
+        return std::nullopt;
+    }
+    options.book = raw.book.value_or(std::string());
 
     if (raw.commands.size() < 2) {
         error = "at least two bot command lines are needed";

@@ -42,6 +42,10 @@ struct MatchOptions {
     std::string logPath;
     // Play only the games that the log does not hold yet.
     bool resume = false;
+    // Solve every position of each game (GameRecord::scores), with the opening book `book`
+    // (empty: OpeningBook::DefaultPath()).
+    bool audit = false;
+    std::string book;
     // Games played at once, each by its own pair of bot processes.
     int concurrency = 1;
     // --openings: a file, or "builtin"; empty for none. --seed shuffles them.

@@ -276,6 +276,21 @@ std::optional<GameRecord> MatchReferee::PlayGame(const MatchSchedule::Game& game
     }
     ApplyForfeits(record, forfeits);
     EndGame(resultLine);
+    if (m_settings.audit) {
+        if (!m_auditor) {
+            m_auditor = std::make_unique<Solver>();
+            m_auditor->UseBook(m_settings.book.get());
+            m_auditor->StopWhen([this] { return m_queue.Interrupted(); });
+        }
+        try {
+            record.scores = MoveAudit::Scores(*m_auditor, record.opening, record.moves)
+                                .value_or(std::vector<int>());
+        } catch (const Solver::Stopped&) {
+            // Interrupted while solving: the game goes unlogged, as one under way would, and a
+            // resumed run plays it again.
+            return std::nullopt;
+        }
+    }
     if (callbacks.onGame) {
         callbacks.onGame(record);
     }

@@ -6,6 +6,7 @@
 #include "match/match_schedule.h"
 #include "moderator/board.h"
 #include "sandbox/bot_wrapper.h"
+#include "solver/move_audit.h"
 
 #include <sys/types.h>
 
@@ -68,6 +69,10 @@ public:
         // The openings of the games (see Openings::ForGame); empty: every game from the empty
         // board.
         std::vector<std::string> openings;
+        // Solve every position of each game once it is over and put the scores in its record
+        // (GameRecord::scores), with `book` (may be null) for the first moves.
+        bool audit = false;
+        std::shared_ptr<const OpeningBook> book;
     };
 
     struct Callbacks {
@@ -151,6 +156,8 @@ private:
     Bot& BotAt(int player);
 
     const Settings m_settings;
+    // The audit's solver, kept from game to game; null without --audit.
+    std::unique_ptr<Solver> m_auditor;
     MatchEventQueue m_queue;
     std::array<std::unique_ptr<Bot>, 2> m_bots;
     // An event that arrived after the deadline of the NextEvent that popped it: handled first.

@@ -1,6 +1,7 @@
 #include "match/match_report.h"
 
 #include "channel/split_command_line.h"
+#include "match/audit_report.h"
 #include "match/elo_estimate.h"
 
 #include <nlohmann/json.hpp>
@@ -263,7 +264,8 @@ std::string MatchReport::Final(const std::vector<GameRecord>& records,
                                const std::vector<std::string>& names,
                                const std::optional<MatchStatistics::Sprt>& sprt) {
     if (names.size() == 2) {
-        return Table(records, {names[0], names[1]}) + PairLines(records, sprt);
+        return Table(records, {names[0], names[1]}) + PairLines(records, sprt) +
+               AuditReport::Lines(records, names);
     }
     const Tallies tallies = Count(records, names.size());
     const MatchStatistics::Ratings ratings = Fit(records, names.size());
@@ -317,7 +319,7 @@ std::string MatchReport::Final(const std::vector<GameRecord>& records,
                       t.games, t.wins, t.draws, t.losses, t.Score());
         text += line;
     }
-    return text;
+    return text + AuditReport::Lines(records, names);
 }
 
 std::string MatchReport::FinalJson(const std::vector<GameRecord>& records,
@@ -339,6 +341,15 @@ std::string MatchReport::FinalJson(const std::vector<GameRecord>& records,
                         {"score", t.Score()},
                         {"rating", ratings.ratings[i]},
                         {"rating_margin", ratings.margins[i]}});
+    }
+    if (const std::vector<AuditReport::Tally> audit = AuditReport::Count(records, names.size());
+        std::any_of(audit.begin(), audit.end(),
+                    [](const AuditReport::Tally& t) { return t.moves > 0; })) {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            bots[i]["audit"] = {{"moves", audit[i].moves},
+                                {"best", audit[i].best},
+                                {"blunders", audit[i].blunders}};
+        }
     }
     json["bots"] = bots;
     json["first_move_advantage"] = {{"elo", ratings.advantage},

@@ -30,15 +30,17 @@ public:
 
     // The final report of `records` (any order) between the bots named `names`: for two bots the
     // Table and the lines of PairLines; for more, the cross-table and the ranking by fitted
-    // ratings. Several lines, each ending in "\n".
+    // ratings; then the audit's lines (AuditReport::Lines) when games were audited. Several
+    // lines, each ending in "\n".
     static std::string Final(const std::vector<GameRecord>& records,
                              const std::vector<std::string>& names,
                              const std::optional<MatchStatistics::Sprt>& sprt);
 
     // The same as one JSON object without a line end: "games", "bots" (per bot "name", "games",
-    // "wins", "draws", "losses", "score", "rating", "rating_margin"), "first_move_advantage"; for
-    // two bots also "elo", "los", "draw_ratio", "pentanomial" (LL, LD, DD+WL, WD, WW), "pair_elo"
-    // and "sprt" when one ran; for more, "cross_table" (per row bot, per column bot, [W, D, L]).
+    // "wins", "draws", "losses", "score", "rating", "rating_margin", and "audit" with "moves",
+    // "best" and "blunders" when games were audited), "first_move_advantage"; for two bots also
+    // "elo", "los", "draw_ratio", "pentanomial" (LL, LD, DD+WL, WD, WW), "pair_elo" and "sprt" when
+    // one ran; for more, "cross_table" (per row bot, per column bot, [W, D, L]).
     static std::string FinalJson(const std::vector<GameRecord>& records,
                                  const std::vector<std::string>& names,
                                  const std::optional<MatchStatistics::Sprt>& sprt);

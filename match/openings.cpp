@@ -2,8 +2,11 @@
 
 #include "moderator/board.h"
 
+#include "match/builtin_openings.h"
+
 #include <fstream>
 #include <random>
+#include <sstream>
 
 std::optional<std::string> Openings::Problem(std::string_view moves) {
     Board board;
@@ -26,13 +29,11 @@ std::optional<std::string> Openings::Problem(std::string_view moves) {
     return std::nullopt;
 }
 
-std::optional<std::vector<std::string>> Openings::FromFile(const std::string& path,
-                                                           std::string& error) {
-    std::ifstream in(path);
-    if (!in) {
-        error = "cannot read the openings " + path;
-        return std::nullopt;
-    }
+namespace {
+
+// The openings of the lines of `in`, which is called `name` in messages (see FromFile).
+std::optional<std::vector<std::string>> ReadLines(std::istream& in, const std::string& path,
+                                                  std::string& error) {
     std::vector<std::string> openings;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
@@ -42,7 +43,7 @@ std::optional<std::vector<std::string>> Openings::FromFile(const std::string& pa
             continue;
         }
         line = line.substr(start, line.find_last_not_of(" \t\r") - start + 1);
-        if (const std::optional<std::string> problem = Problem(line)) {
+        if (const std::optional<std::string> problem = Openings::Problem(line)) {
             error = path + ", line " + std::to_string(number) + ": \"" + line +
                     "\" is no opening: " + *problem;
             return std::nullopt;
@@ -56,20 +57,26 @@ std::optional<std::vector<std::string>> Openings::FromFile(const std::string& pa
     return openings;
 }
 
-std::vector<std::string> Openings::Builtin() {
-    std::vector<std::string> openings;
-    for (char a = '1'; a <= '7'; ++a) {
-        for (char b = '1'; b <= '7'; ++b) {
-            for (char c = '1'; c <= '7'; ++c) {
-                openings.push_back({a, b, c});
-            }
-        }
+}  // namespace
+
+std::optional<std::vector<std::string>> Openings::FromFile(const std::string& path,
+                                                           std::string& error) {
+    std::ifstream in(path);
+    if (!in) {
+        error = "cannot read the openings " + path;
+        return std::nullopt;
     }
-    return openings;
+    return ReadLines(in, path, error);
 }
 
-std::vector<std::string> Openings::Shuffled(std::vector<std::string> openings,
-                                            std::uint64_t seed) {
+std::vector<std::string> Openings::Builtin() {
+    std::istringstream in(kBuiltinOpenings);
+    std::string error;
+    // The list is checked by the tests, so it always reads.
+    return ReadLines(in, "the built-in openings", error).value_or(std::vector<std::string>());
+}
+
+std::vector<std::string> Openings::Shuffled(std::vector<std::string> openings, std::uint64_t seed) {
     // Fisher-Yates on the generator's raw output: std::shuffle's draws differ between libraries.
     std::mt19937_64 random(seed);
     for (std::size_t i = openings.size(); i > 1; --i) {

@@ -23,14 +23,15 @@ struct Openings {
     static std::optional<std::vector<std::string>> FromFile(const std::string& path,
                                                             std::string& error);
 
-    // The suite built into the runner: every sequence of three moves (343 openings), in
-    // ascending order. Short and all different, they spread the games of even deterministic
-    // bots over many positions.
+    // The suite built into the runner (match/builtin_openings.txt, made with fourfall-book
+    // --list): the positions of four moves, one sequence for each position and its
+    // mirror image, whose solved score is within kBuiltinWithin of a draw. Games from them are
+    // contests, and they spread the games of even deterministic bots over many positions.
     static std::vector<std::string> Builtin();
+    static constexpr int kBuiltinWithin = 2;
 
     // `openings` in an order drawn from `seed` (the same seed, the same order on every machine).
-    static std::vector<std::string> Shuffled(std::vector<std::string> openings,
-                                             std::uint64_t seed);
+    static std::vector<std::string> Shuffled(std::vector<std::string> openings, std::uint64_t seed);
 
     // The opening of game `number` (1, 2, ...): the openings in turn, each for two games, from the
     // first again when they run out.

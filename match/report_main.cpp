@@ -1,14 +1,20 @@
 // fourfall-report: the final report of fourfall-match from logs alone, for runs spread over
 // several machines (--shard) or finished long ago. Usage:
 //
-//   fourfall-report [--json] [--merge OUT] LOG...
+//   fourfall-report [--json] [--merge OUT] [--show N [--book FILE]] LOG...
 //
 // The logs must be of one run (the same bots, time limits, openings, format and games; shards may
-// differ). A game is known by its number, so a game found in several logs counts once.
+// differ). A game is known by its number, so a game found in several logs counts once. --show N
+// prints game N move by move instead, with the value of each move (solved now when the run had
+// no --audit).
 
 #include "match/match_log.h"
 #include "match/match_report.h"
 #include "match/match_statistics.h"
+
+#include "match/audit_report.h"
+#include "solver/move_audit.h"
+#include "solver/opening_book.h"
 
 #include "cli/command_line.h"
 
@@ -40,6 +46,15 @@ int main(int argc, char** argv) {
     app.add_flag("--json", json, "print the report as one JSON object");
     app.add_option("--merge", merge, "also write the games of all the logs as one log to OUT")
         ->type_name("OUT");
+    int show = 0;
+    std::string bookPath;
+    app.add_option("--show", show,
+                   "print game N move by move as boards, each move with its score and its "
+                   "blunders marked")
+        ->type_name("N")
+        ->check(CLI::PositiveNumber);
+    app.add_option("--book", bookPath, "the opening book of --show (default: the installed one)")
+        ->type_name("FILE");
     app.add_flag("--version", version, "print the version");
     app.add_option("LOG", logs, "a log written by fourfall-match --log");
     app.footer(
@@ -97,6 +112,30 @@ int main(int argc, char** argv) {
                       << (error.empty() ? "" : ": " + error) << "\n";
             return kExitBadLog;
         }
+    }
+    if (show > 0) {
+        const auto game = std::find_if(records.begin(), records.end(),
+                                       [show](const GameRecord& r) { return r.number == show; });
+        if (game == records.end()) {
+            std::cerr << "fourfall-report: the logs hold no game " << show << "\n";
+            return kExitBadLog;
+        }
+        if (game->scores.empty()) {
+            // The run was not audited: solve the game now.
+            std::string error;
+            std::optional<OpeningBook> book =
+                OpeningBook::Load(bookPath.empty() ? OpeningBook::DefaultPath() : bookPath, error);
+            if (!book && !bookPath.empty()) {
+                std::cerr << "fourfall-report: " << error << "\n";
+                return kExitUsage;
+            }
+            Solver solver;
+            solver.UseBook(book ? &*book : nullptr);
+            game->scores =
+                MoveAudit::Scores(solver, game->opening, game->moves).value_or(std::vector<int>());
+        }
+        std::cout << AuditReport::Show(*game, run->names);
+        return kExitOk;
     }
     if (json) {
         std::cout << MatchReport::FinalJson(records, run->names, sprt) << "\n";

@@ -48,12 +48,16 @@ int main(int argc, char** argv) {
         "Prints the exact score of each position read from standard input, one a line as its\n"
         "moves (\"4453\"; an empty line is the empty board), for the side to move: 0 a draw, 22\n"
         "minus the winner's discs at the end when it wins with perfect play, that number minus 22\n"
-        "when it loses. Positions near the start of a game can take long.",
+        "when it loses. The opening book answers the first moves at once.",
         "fourfall-solve");
-    UseProjectHelp(app, "fourfall-solve [--moves] < POSITIONS");
+    UseProjectHelp(app, "fourfall-solve [--moves] [--book FILE] < POSITIONS");
     bool moves = false;
+    std::string bookPath;
     bool version = false;
     app.add_flag("--moves", moves, "also print the score of each of the seven moves (- if full)");
+    app.add_option("--book", bookPath,
+                   "the opening book (default: share/fourfall/opening.book of the installation)")
+        ->type_name("FILE");
     app.add_flag("--version", version, "print the version");
     app.footer(
         "Exit status: 0 every line was answered, 1 a line was no legal unfinished position, "
@@ -63,7 +67,19 @@ int main(int argc, char** argv) {
         return *status;
     }
 
+    std::string error;
+    const std::optional<OpeningBook> book =
+        OpeningBook::Load(bookPath.empty() ? OpeningBook::DefaultPath() : bookPath, error);
+    if (!book && !bookPath.empty()) {
+        std::cerr << "fourfall-solve: " << error << "\n";
+        return kUsageErrorStatus;
+    }
+    if (!book) {
+        std::cerr << "fourfall-solve: warning: " << error
+                  << ", so positions near the start of a game take long\n";
+    }
     Solver solver;
+    solver.UseBook(book ? &*book : nullptr);
     bool failed = false;
     std::string line;
     for (int number = 1; std::getline(std::cin, line); ++number) {

@@ -8,6 +8,8 @@ namespace {
 constexpr int kCells = BitboardPosition::kCells;
 // Centre first: central columns take part in more lines.
 constexpr int kColumnOrder[BitboardPosition::kColumns] = {4, 3, 5, 2, 6, 1, 7};
+// The stop condition is tested once every 16384 nodes, about every millisecond.
+constexpr std::uint64_t kStopCheckMask = (1 << 14) - 1;
 
 // The smallest prime at or above `n`.
 std::size_t NextPrime(std::size_t n) {
@@ -66,7 +68,9 @@ void Solver::Reset() {
 }
 
 int Solver::Negamax(const BitboardPosition& position, int alpha, int beta) {
-    ++m_nodes;
+    if ((++m_nodes & kStopCheckMask) == 0 && m_stop && m_stop()) {
+        throw Stopped{};
+    }
     const int moves = position.MoveCount();
     const std::uint64_t next = position.NonLosingMoves();
     if (next == 0) {
@@ -151,6 +155,11 @@ int Solver::Solve(const BitboardPosition& position) {
     if (position.CanWinNext()) {
         return (kCells + 1 - moves) / 2;
     }
+    if (m_book != nullptr && moves <= m_book->Depth()) {
+        if (const std::optional<int> score = m_book->Score(position)) {
+            return *score;
+        }
+    }
     int low = -(kCells - moves) / 2;
     int high = (kCells + 1 - moves) / 2;
     // Null-window searches, each halving the range; probing near 0 first, where most values lie.
@@ -187,4 +196,37 @@ std::array<std::optional<int>, BitboardPosition::kColumns> Solver::MoveScores(
         scores[column - 1] = -Solve(child);
     }
     return scores;
+}
+
+bool Solver::AtMost(const BitboardPosition& position, int score) {
+    const int moves = position.MoveCount();
+    if (moves == kCells || position.CanWinNext() ||
+        (m_book != nullptr && moves <= m_book->Depth())) {
+        return Solve(position) <= score;
+    }
+    return Negamax(position, score, score + 1) <= score;
+}
+
+std::pair<int, std::vector<int>> Solver::BestMoves(const BitboardPosition& position) {
+    const int best = Solve(position);
+    std::vector<int> columns;
+    for (const int column : kColumnOrder) {
+        if (!position.CanPlay(column)) {
+            continue;
+        }
+        if (position.IsWinningMove(column)) {
+            if ((kCells + 1 - position.MoveCount()) / 2 == best) {
+                columns.push_back(column);
+            }
+            continue;
+        }
+        BitboardPosition child = position;
+        child.Play(column);
+        // No move is worth more than the best, so the child is worth -best or more to the
+        // opponent, and exactly that for a move that keeps the score.
+        if (AtMost(child, -best)) {
+            columns.push_back(column);
+        }
+    }
+    return {best, columns};
 }

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "bots/bitboard_position.h"
+#include "solver/opening_book.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 // Solves four-in-a-row positions exactly: the score of a position for the side to move is 0 for a
@@ -16,7 +19,8 @@
 // The search: negamax with alpha-beta on a bitboard, null-window searches that narrow the score
 // from its possible range, moves ordered centre first and then by the threats they create, moves
 // that hand the opponent an immediate win never tried, and a transposition table of bounds.
-// The search has no opening book yet: positions near the start of a game take seconds or more.
+// Positions the opening book covers are answered from it; without a book, or beyond its depth,
+// positions near the start of a game take seconds or more.
 //
 // Single-threaded: one solver per thread. The table is kept between calls, so solving the
 // positions of one game in turn reuses what was found.
@@ -42,6 +46,21 @@ public:
     std::array<std::optional<int>, BitboardPosition::kColumns> MoveScores(
         const BitboardPosition& position);
 
+    // The score of `position` and the columns of the moves that keep it, most central first:
+    // cheaper than MoveScores, as each other move is only shown to be worse, never scored.
+    // Precondition as Solve, and a free column.
+    std::pair<int, std::vector<int>> BestMoves(const BitboardPosition& position);
+
+    // Thrown out of a search once the stop condition holds.
+    struct Stopped {};
+    // Makes searches test `stop` every few thousand nodes and throw Stopped once it returns true
+    // (the table keeps only what whole searches found); an empty function: never stop.
+    void StopWhen(std::function<bool()> stop) { m_stop = std::move(stop); }
+
+    // Answers positions with at most book->Depth() discs from `book` (which must outlive the
+    // solver); nullptr for none.
+    void UseBook(const OpeningBook* book) { m_book = book; }
+
     // Nodes searched since the solver was made.
     std::uint64_t Nodes() const { return m_nodes; }
 
@@ -52,7 +71,11 @@ private:
     struct Table;
 
     int Negamax(const BitboardPosition& position, int alpha, int beta);
+    // True when the score of `position` is at most `score`. Precondition as Solve.
+    bool AtMost(const BitboardPosition& position, int score);
 
     std::unique_ptr<Table> m_table;
+    const OpeningBook* m_book = nullptr;
+    std::function<bool()> m_stop;
     std::uint64_t m_nodes = 0;
 };

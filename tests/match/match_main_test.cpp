@@ -95,7 +95,8 @@ TEST_F(MatchMainTest, UsageErrorsGiveOneLineAndTheUsageWithStatus2) {
                                                          {"a"},
                                                          {"--games", "0", "a", "b"},
                                                          {"--move-time", "soon", "a", "b"},
-                                                         {"--x", "a", "b"}};
+                                                         {"--x", "a", "b"},
+                                                         {"--book", "b.book", "a", "b"}};
     for (const std::vector<std::string>& args : cases) {
         RunnerProcess runner(m_dir.Path(), args);
         EXPECT_EQ(runner.Wait(10s), 2);
@@ -299,6 +300,15 @@ TEST_F(MatchMainScheduleTest, KilledRunResumesWithEveryGameOnceAndRefusesAnother
               0u)
         << error;
     EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+    EXPECT_EQ(ReadLines(log), before);
+
+    // Audited games cannot join games that were not.
+    resume[resume.size() - 2] = m_two.CommandLine();
+    resume.push_back("--audit");
+    RunnerProcess audited(m_dir.Path(), resume);
+    EXPECT_EQ(audited.Wait(30s), 2);
+    EXPECT_EQ(audited.Stderr(),
+              "fourfall-match: cannot resume: the log was written without --audit\n");
     EXPECT_EQ(ReadLines(log), before);
 }
 

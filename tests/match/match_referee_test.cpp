@@ -54,7 +54,9 @@ protected:
                                       .startTime = 5s,
                                       .grace = 1s,
                                       .wrapper = nullptr,
-                                      .openings = {}};
+                                      .openings = {},
+                                      .audit = false,
+                                      .book = nullptr};
     std::vector<std::string> m_restarts;
 };
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build tree, checks its file list and its Depends field,
 # unpacks it and plays two games with the unpacked runner and sample bots, asks every unpacked
-# program for its version, and validates the desktop entry. Exits 77 (skipped) without dpkg-deb.
+# program for its version, solves the empty board with the installed book, and validates the
+# desktop entry. Exits 77 (skipped) without dpkg-deb.
 #   package_test.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1
@@ -24,8 +25,8 @@ deb=$(ls "$work"/out/fourfall_"$version"_*.deb) || fail "no fourfall_${version}_
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for expected in \
     ./usr/bin/fourfall-moderator ./usr/bin/fourfall-match ./usr/bin/fourfall-report \
-    ./usr/bin/fourfall-random-bot ./usr/bin/fourfall-strong-bot \
-    ./usr/libexec/fourfall/fourfall-bot-launcher \
+    ./usr/bin/fourfall-random-bot ./usr/bin/fourfall-strong-bot ./usr/bin/fourfall-perfect-bot \
+    ./usr/share/fourfall/opening.book ./usr/libexec/fourfall/fourfall-bot-launcher \
     ./usr/share/applications/fourfall-moderator.desktop \
     ./usr/share/icons/hicolor/32x32/apps/fourfall-moderator.png \
     ./usr/share/doc/fourfall/copyright ./usr/share/doc/fourfall/changelog.gz \
@@ -47,7 +48,7 @@ done
 dpkg-deb -x "$deb" "$work/root"
 bin=$work/root/usr/bin
 for program in fourfall-moderator fourfall-match fourfall-report fourfall-solve \
-    fourfall-random-bot fourfall-strong-bot; do
+    fourfall-random-bot fourfall-strong-bot fourfall-perfect-bot; do
     [ "$("$bin/$program" --version)" = "$program $version" ] || fail "$program --version"
 done
 (cd "$work" && "$bin/fourfall-match" --games 2 --quiet --log games.jsonl \
@@ -55,6 +56,8 @@ done
     fail "the unpacked runner"
 [ "$(wc -l <"$work/games.jsonl")" -eq 3 ] || fail "two games and the run's line in the log"
 grep -q "fourfall-strong-bot --time-ms 20      2" "$work/match.out" || fail "the table: $(cat "$work/match.out")"
+# The unpacked solver finds the installed opening book: the empty board at once, and no warning.
+[ "$(echo | timeout 60 "$bin/fourfall-solve" 2>&1)" = " 1" ] || fail "the unpacked solver and its book"
 
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$work/root/usr/share/applications/fourfall-moderator.desktop" ||

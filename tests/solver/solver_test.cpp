@@ -3,6 +3,8 @@
 // enough for the oracle; and fourfall-solve as a program.
 
 #include "solver/solver.h"
+#include "solver/move_audit.h"
+#include "solver/opening_book.h"
 #include "tests/bots/grid_board.h"
 
 #include <gtest/gtest.h>
@@ -109,28 +111,144 @@ TEST(SolverTest, KnowsPositionsOfKnownValue) {
     EXPECT_EQ(solver.Solve(BitboardPosition::FromMoves(tie + "1").value()), 0);
 }
 
+// Three routes to a move's value must agree over whole games: the audit's scores (solved from
+// the last position back), each position's seven move scores, and the best moves found by
+// refuting the others.
+TEST(SolverTest, AuditScoresAndBestMovesAgreeWithMoveScores) {
+    std::mt19937 random(7);
+    Solver audit(20);
+    Solver solver(20);
+    int games = 0;
+    int blunders = 0;
+    while (games < 40) {
+        const std::string opening = RandomOpening(random, 22);
+        // The rest of a random game after it, up to its end.
+        std::string moves;
+        GridBoard grid;
+        for (const char c : opening) {
+            grid.Play(c - '0');
+        }
+        while (!opening.empty() && !grid.Full()) {
+            std::vector<int> free;
+            for (int column = 1; column <= 7; ++column) {
+                if (grid.CanPlay(column)) {
+                    free.push_back(column);
+                }
+            }
+            const int column =
+                free[std::uniform_int_distribution<std::size_t>(0, free.size() - 1)(random)];
+            const bool wins =
+                grid.WouldComplete(column, grid.Height(column) + 1, grid.PlayerToMove());
+            grid.Play(column);
+            moves += static_cast<char>('0' + column);
+            if (wins) {
+                break;
+            }
+        }
+        if (moves.empty()) {
+            continue;
+        }
+        ++games;
+        const std::vector<int> scores = MoveAudit::Scores(audit, opening, moves).value();
+        ASSERT_EQ(scores.size(), moves.size() + 1);
+        BitboardPosition position = BitboardPosition::FromMoves(opening).value();
+        for (std::size_t i = 0; i < moves.size(); ++i) {
+            const auto all = solver.MoveScores(position);
+            int best = -100;
+            std::vector<int> columns;
+            for (const int column : {4, 3, 5, 2, 6, 1, 7}) {
+                const int score = all[static_cast<std::size_t>(column - 1)].value_or(-100);
+                if (score > best) {
+                    best = score;
+                    columns.clear();
+                }
+                if (score == best) {
+                    columns.push_back(column);
+                }
+            }
+            const int played = moves[i] - '0';
+            ASSERT_EQ(scores[i], best) << opening << " " << moves.substr(0, i);
+            ASSERT_EQ(MoveAudit::MoveScore(scores, i), all[static_cast<std::size_t>(played - 1)]);
+            ASSERT_EQ(solver.BestMoves(position), std::make_pair(best, columns));
+            blunders += MoveAudit::Judge(scores[i], MoveAudit::MoveScore(scores, i)) ==
+                        MoveAudit::Verdict::Blunder;
+            position.Play(played);
+        }
+    }
+    // Random play throws results away: the games were no walkover.
+    EXPECT_GT(blunders, 10);
+}
+
+// The committed book: the known values of the empty board and its moves (a first-mover win on
+// its last disc in the centre, the outer columns lost), which rest on every entry; a sample of
+// entries solved afresh; and damaged copies refused.
+TEST(OpeningBookTest, KnowsTheOpeningAndRefusesDamagedBooks) {
+    std::string error;
+    const std::optional<OpeningBook> book = OpeningBook::Load(FOURFALL_BOOK, error);
+    ASSERT_TRUE(book) << error;
+    EXPECT_EQ(book->Size(), OpeningBook::Frontier(book->Depth()).size());
+    Solver solver;
+    solver.UseBook(&*book);
+    EXPECT_EQ(solver.Solve(BitboardPosition()), 1);
+    const auto scores = solver.MoveScores(BitboardPosition());
+    EXPECT_EQ(std::vector<std::optional<int>>(scores.begin(), scores.end()),
+              (std::vector<std::optional<int>>{-2, -1, 0, 1, 0, -1, -2}));
+
+    // The entries decided soonest are the quickest to solve again.
+    std::vector<BitboardPosition> frontier = OpeningBook::Frontier(book->Depth());
+    std::sort(frontier.begin(), frontier.end(), [&](const auto& a, const auto& b) {
+        return std::abs(*book->Score(a)) > std::abs(*book->Score(b));
+    });
+    Solver fresh;
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(fresh.Solve(frontier[i]), book->Score(frontier[i])) << frontier[i].ToRows();
+    }
+
+    std::ifstream in(FOURFALL_BOOK, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto damaged = [](std::string copy, std::size_t at, char value) {
+        copy[at] = value;
+        return copy;
+    };
+    const std::string swapped =
+        bytes.substr(0, 13) + bytes.substr(21, 8) + bytes.substr(13, 8) + bytes.substr(29);
+    const std::string dir = ::testing::TempDir();
+    for (const std::string& copy : {bytes.substr(0, bytes.size() - 1), damaged(bytes, 0, 'X'),
+                                    swapped, damaged(bytes, 13, '\x7f'), damaged(bytes, 8, 99)}) {
+        const std::string path = dir + "/damaged.book";
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << copy;
+        error.clear();
+        EXPECT_FALSE(OpeningBook::Load(path, error));
+        EXPECT_NE(error.find(path), std::string::npos) << error;
+    }
+    EXPECT_FALSE(OpeningBook::Load(dir + "/none.book", error));
+    EXPECT_EQ(error, "cannot read the opening book " + dir + "/none.book");
+}
+
 TEST(SolveProgramTest, AnswersGoodLinesAndNamesTheBadOnes) {
     const std::string dir = ::testing::TempDir();
-    std::ofstream(dir + "/in.txt") << "121212\n48\n44276122537725234254556347417537166663131 "
+    std::ofstream(dir + "/in.txt") << "\n121212\n48\n44276122537725234254556347417537166663131 "
                                       "notes\n4444444\n1212121\n12121212\n";
-    const std::string command = std::string(FOURFALL_SOLVE) + " --moves <" + dir + "/in.txt >" +
-                                dir + "/out.txt 2>" + dir + "/err.txt";
+    const std::string command = std::string(FOURFALL_SOLVE) + " --book " + FOURFALL_BOOK +
+                                " --moves <" + dir + "/in.txt >" + dir + "/out.txt 2>" + dir +
+                                "/err.txt";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
     std::stringstream out;
     out << std::ifstream(dir + "/out.txt").rdbuf();
     EXPECT_EQ(out.str(),
+              " 1 -2 -1 0 1 0 -1 -2\n"
               "121212 18 18 -3 -18 -18 -18 -18 -18\n"
               "44276122537725234254556347417537166663131 0 0 - - - - - -\n");
     std::stringstream err;
     err << std::ifstream(dir + "/err.txt").rdbuf();
     EXPECT_EQ(err.str(),
-              "fourfall-solve: line 2: \"48\" is no position to solve: '8' is no column (1 to 7)\n"
-              "fourfall-solve: line 4: \"4444444\" is no position to solve: column 4 is full\n"
-              "fourfall-solve: line 5: \"1212121\" is no position to solve: the last move wins "
+              "fourfall-solve: line 3: \"48\" is no position to solve: '8' is no column (1 to 7)\n"
+              "fourfall-solve: line 5: \"4444444\" is no position to solve: column 4 is full\n"
+              "fourfall-solve: line 6: \"1212121\" is no position to solve: the last move wins "
               "the game: there is nothing left to solve\n"
-              "fourfall-solve: line 6: \"12121212\" is no position to solve: move 8 comes after "
+              "fourfall-solve: line 7: \"12121212\" is no position to solve: move 8 comes after "
               "the game was won\n");
 }
 

@@ -1,0 +1,101 @@
+// fourfall-perfect-bot: plays perfectly, with the exact solver and its opening book. Usage:
+//   fourfall-perfect-bot [--seed N] [--book FILE] [--verbose]
+// It plays a move of the best score; among equal moves the most central, or with --seed one
+// drawn at random. --verbose writes a "?" line with the scores of the seven moves before every
+// move.
+
+#include "bots/bot_loop.h"
+#include "solver/opening_book.h"
+#include "solver/solver.h"
+
+#include <charconv>
+#include <iostream>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr const char kHelp[] =
+    "usage: fourfall-perfect-bot [--seed N] [--book FILE] [--verbose]\n"
+    "A sample four-in-a-row bot that plays perfectly: it solves every position exactly (with an\n"
+    "opening book for the first moves) and plays a move of the best score, the most central of\n"
+    "equal moves. It speaks the line protocol of fourfall-moderator and fourfall-match on its\n"
+    "standard input and output (see fourfall-bots(7)) and can start games from openings.\n"
+    "  --seed N       choose among equally good moves at random, from seed N\n"
+    "  --book FILE    the opening book (default: share/fourfall/opening.book of the installation)\n"
+    "  --verbose      write a \"?\" note with the score of each move before each move\n"
+    "  --help         print this text\n"
+    "  --version      print the version\n";
+
+int Usage() {
+    std::cerr << "usage: fourfall-perfect-bot [--seed N] [--book FILE] [--verbose]\n";
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool verbose = false;
+    std::optional<std::uint64_t> seed;
+    std::optional<std::string> bookPath;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (const std::optional<int> status =
+                BotLoop::AnswerInfoOption(arg, "fourfall-perfect-bot", kHelp)) {
+            return *status;
+        }
+        if (arg == "--verbose") {
+            verbose = true;
+        } else if (arg == "--seed" && i + 1 < argc) {
+            const std::string_view value = argv[++i];
+            std::uint64_t number = 0;
+            const auto [end, error] =
+                std::from_chars(value.data(), value.data() + value.size(), number);
+            if (error != std::errc() || end != value.data() + value.size()) {
+                return Usage();
+            }
+            seed = number;
+        } else if (arg == "--book" && i + 1 < argc) {
+            bookPath = argv[++i];
+        } else {
+            return Usage();
+        }
+    }
+
+    std::string error;
+    std::optional<OpeningBook> book =
+        OpeningBook::Load(bookPath.value_or(OpeningBook::DefaultPath()), error);
+    if (!book && bookPath) {
+        std::cerr << "fourfall-perfect-bot: " << error << "\n";
+        return 1;
+    }
+    if (!book) {
+        // Still perfect without it, only slow near the start of a game.
+        std::cerr << "fourfall-perfect-bot: " << error << "; the first moves may take long\n";
+    }
+
+    Solver solver;
+    solver.UseBook(book ? &*book : nullptr);
+    std::mt19937_64 random(seed.value_or(0));
+    BotLoop loop(
+        [&](const BitboardPosition& position) {
+            const auto [score, best] = solver.BestMoves(position);
+            const int column =
+                seed ? best[std::uniform_int_distribution<std::size_t>(0, best.size() - 1)(random)]
+                     : best[0];
+            std::string note;
+            if (verbose) {
+                note = "score " + std::to_string(score) + ", moves";
+                for (const std::optional<int>& move : solver.MoveScores(position)) {
+                    note += " " + (move ? std::to_string(*move) : std::string("-"));
+                }
+            }
+            return BotLoop::Choice{column, note};
+        },
+        verbose);
+    return loop.Run(std::cin, STDOUT_FILENO);
+}

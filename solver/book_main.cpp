@@ -1,0 +1,199 @@
+// fourfall-book: generates the opening book (see OpeningBook), run by hand, not by the build.
+// Solves every position of the book's depth and writes the book. Each score is appended to
+// BOOK.partial the moment it is known, so that a run stopped at any point (Ctrl-C, a reboot)
+// goes on where it stopped when started again with the same arguments.
+//
+// With --list PLIES it instead prints, from an existing book, the openings of PLIES moves whose
+// solved score is within --within of a draw: the runner's built-in suite is made this way.
+
+#include "solver/opening_book.h"
+#include "solver/solver.h"
+
+#include "cli/command_line.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+#include <unordered_map>
+
+namespace {
+
+// Prints each position of `plies` moves (one sequence for it and its mirror image, the first in
+// ascending order) whose score lies within `within` of a draw, as "SEQUENCE  # score S".
+int ListOpenings(const OpeningBook& book, int plies, int within) {
+    std::unordered_map<std::uint64_t, int> seen;
+    int listed = 0;
+    const auto walk = [&](const auto& self, const BitboardPosition& position,
+                          std::string& moves) -> void {
+        if (static_cast<int>(moves.size()) == plies) {
+            if (!seen.emplace(OpeningBook::CanonicalKey(position), 0).second) {
+                return;
+            }
+            const int score = book.Score(position).value();
+            if (score >= -within && score <= within) {
+                std::printf("%s  # score %+d\n", moves.c_str(), score);
+                ++listed;
+            }
+            return;
+        }
+        for (int column = 1; column <= BitboardPosition::kColumns; ++column) {
+            if (position.CanPlay(column) && !position.IsWinningMove(column)) {
+                BitboardPosition child = position;
+                child.Play(column);
+                moves += static_cast<char>('0' + column);
+                self(self, child, moves);
+                moves.pop_back();
+            }
+        }
+    };
+    std::string moves;
+    walk(walk, BitboardPosition(), moves);
+    std::fprintf(stderr, "fourfall-book: %d openings\n", listed);
+    return 0;
+}
+
+// The scores of an earlier, stopped run: "KEY SCORE" lines. A torn last line is dropped.
+std::unordered_map<std::uint64_t, int> ReadPartial(const std::string& path) {
+    std::unordered_map<std::uint64_t, int> scores;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::uint64_t key = 0;
+        int score = 0;
+        if (fields >> key >> score && in.good()) {
+            scores[key] = score;
+        }
+    }
+    return scores;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app(
+        "Generates the opening book of fourfall-solve and fourfall-perfect-bot: solves every\n"
+        "position with DEPTH discs and writes their scores to BOOK. A stopped run resumes from\n"
+        "BOOK.partial. Each position near the start of a game takes seconds to minutes.",
+        "fourfall-book");
+    UseProjectHelp(app,
+                   "fourfall-book --depth DEPTH [--jobs N] [--table-bits B] BOOK\n"
+                   "       fourfall-book --list PLIES [--within S] BOOK");
+    int depth = -1;
+    int list = -1;
+    int within = 2;
+    int jobs = 1;
+    int tableBits = 26;
+    std::string path;
+    bool version = false;
+    app.add_option("--depth", depth, "the discs of the book's positions")
+        ->check(CLI::Range(0, OpeningBook::kMaxDepth));
+    app.add_option("--list", list,
+                   "print the openings of PLIES moves of the book BOOK whose score is within S "
+                   "of a draw, and generate nothing")
+        ->type_name("PLIES")
+        ->check(CLI::Range(0, OpeningBook::kMaxDepth));
+    app.add_option("--within", within, "the largest score --list prints, either way (default 2)")
+        ->type_name("S")
+        ->check(CLI::Range(0, 21));
+    app.add_option("--jobs", jobs, "positions solved at once (default 1)")
+        ->check(CLI::Range(1, 256));
+    app.add_option("--table-bits", tableBits,
+                   "each job's table holds 2^B entries of 5 bytes (default 26)")
+        ->check(CLI::Range(18, 30));
+    app.add_option("BOOK", path, "the book to write")->required();
+    app.add_flag("--version", version, "print the version");
+    app.footer("Exit status: 0 the book is written, 1 it could not be written, 2 a usage error.");
+    if (const std::optional<int> status =
+            ParseOrAnswer(app, argc, argv, version, FOURFALL_VERSION)) {
+        return *status;
+    }
+    if ((depth < 0) == (list < 0)) {
+        std::cerr << "fourfall-book: give either --depth or --list\n" << app.help();
+        return kUsageErrorStatus;
+    }
+    if (list >= 0) {
+        std::string error;
+        const std::optional<OpeningBook> book = OpeningBook::Load(path, error);
+        if (!book || book->Depth() < list) {
+            std::cerr << "fourfall-book: "
+                      << (book ? "the book " + path + " is shallower than " + std::to_string(list)
+                               : error)
+                      << "\n";
+            return 1;
+        }
+        return ListOpenings(*book, list, within);
+    }
+
+    const std::vector<BitboardPosition> frontier = OpeningBook::Frontier(depth);
+    const std::string partialPath = path + ".partial";
+    std::unordered_map<std::uint64_t, int> done = ReadPartial(partialPath);
+    std::vector<BitboardPosition> todo;
+    for (const BitboardPosition& position : frontier) {
+        if (!done.contains(OpeningBook::CanonicalKey(position))) {
+            todo.push_back(position);
+        }
+    }
+    std::fprintf(stderr, "fourfall-book: %zu positions with %d discs, %zu solved before\n",
+                 frontier.size(), depth, frontier.size() - todo.size());
+
+    std::ofstream partial(partialPath, std::ios::app);
+    if (!partial) {
+        std::cerr << "fourfall-book: cannot write " << partialPath << "\n";
+        return 1;
+    }
+    std::mutex mutex;
+    std::atomic<std::size_t> next{0};
+    std::size_t solved = 0;
+    bool writeFailed = false;
+    const auto start = std::chrono::steady_clock::now();
+    const auto work = [&] {
+        Solver solver(tableBits);
+        for (std::size_t i; (i = next++) < todo.size();) {
+            const int score = solver.Solve(todo[i]);
+            const std::uint64_t key = OpeningBook::CanonicalKey(todo[i]);
+            const std::lock_guard lock(mutex);
+            done[key] = score;
+            partial << key << " " << score << "\n" << std::flush;
+            writeFailed = writeFailed || !partial;
+            ++solved;
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            std::fprintf(stderr,
+                         "fourfall-book: %zu of %zu solved, %.1f s each, about %.0f min left\n",
+                         solved, todo.size(), seconds / static_cast<double>(solved) * jobs,
+                         seconds / static_cast<double>(solved) *
+                             static_cast<double>(todo.size() - solved) / 60.0);
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int i = 0; i < jobs; ++i) {
+        threads.emplace_back(work);
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    if (writeFailed) {
+        std::cerr << "fourfall-book: cannot write " << partialPath << "\n";
+        return 1;
+    }
+
+    std::vector<OpeningBook::Entry> entries;
+    for (const BitboardPosition& position : frontier) {
+        const std::uint64_t key = OpeningBook::CanonicalKey(position);
+        entries.push_back({key, done.at(key)});
+    }
+    std::string error;
+    if (!OpeningBook::Save(path, depth, std::move(entries), error)) {
+        std::cerr << "fourfall-book: " << error << "\n";
+        return 1;
+    }
+    std::remove(partialPath.c_str());
+    std::fprintf(stderr, "fourfall-book: wrote %s, %zu entries\n", path.c_str(), frontier.size());
+    return 0;
+}
