@@ -1,9 +1,9 @@
 // Figures of the exact solver: the mean and longest time to solve positions of random games at
 // the end (more than 28 discs), in the middle (15 to 28) and at the beginning (12 to 14) of a
-// game, single-threaded, each set drawn from its own seed and solved with a fresh table per
+// game, single-threaded, each set drawn from its own seed and solved with an emptied table per
 // position. Then, with the opening book (build/share/fourfall/opening.book), positions the book
 // answers (up to its depth) and the slowest ones, just beyond it. It reports and asserts nothing.
-// Usage: solver_bench [end=1000] [middle=200] [begin=10] [beyond=10]
+// Usage: solver_bench [end=1000] [middle=1000] [begin=1000] [beyond=10]
 
 #include "solver/opening_book.h"
 #include "solver/solver.h"
@@ -49,11 +49,11 @@ void Measure(const char* name, int count, int low, int high, unsigned seed,
     std::mt19937 random(seed);
     double total = 0.0;
     double longest = 0.0;
-    std::uint64_t nodes = 0;
+    Solver solver;
+    solver.UseBook(book);
     for (int i = 0; i < count; ++i) {
         const BitboardPosition position = RandomPosition(random, low, high);
-        Solver solver;
-        solver.UseBook(book);
+        solver.Reset();
         const auto start = std::chrono::steady_clock::now();
         solver.Solve(position);
         const double us =
@@ -61,8 +61,8 @@ void Measure(const char* name, int count, int low, int high, unsigned seed,
                 .count();
         total += us;
         longest = std::max(longest, us);
-        nodes += solver.Nodes();
     }
+    const std::uint64_t nodes = solver.Nodes();
     std::printf(
         "%-10s %5d positions (%2d-%2d discs): mean %10.1f us, longest %11.1f us, %.1f M "
         "nodes/s\n",
@@ -73,8 +73,8 @@ void Measure(const char* name, int count, int low, int high, unsigned seed,
 
 int main(int argc, char** argv) {
     const int end = argc > 1 ? std::atoi(argv[1]) : 1000;
-    const int middle = argc > 2 ? std::atoi(argv[2]) : 200;
-    const int begin = argc > 3 ? std::atoi(argv[3]) : 10;
+    const int middle = argc > 2 ? std::atoi(argv[2]) : 1000;
+    const int begin = argc > 3 ? std::atoi(argv[3]) : 1000;
     Measure("end", end, 29, 40, 1);
     Measure("middle", middle, 15, 28, 2);
     Measure("beginning", begin, 12, 14, 3);

@@ -59,6 +59,11 @@ public:
     // A number that differs for every position (the discs of the side to move plus all discs plus
     // the bottom row is unique when each column has a spare bit); fits in 49 bits.
     std::uint64_t Key() const { return m_current + m_mask + kBottomMask; }
+    // The Key of the position after the side to move plays the cell `move` (a single bit of
+    // Playable()).
+    std::uint64_t KeyAfter(std::uint64_t move) const {
+        return (m_current ^ m_mask) + (m_mask | move) + kBottomMask;
+    }
 
     // The discs of the side to move and of its opponent.
     std::uint64_t OwnDiscs() const { return m_current; }

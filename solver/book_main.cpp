@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
     app.add_option("--jobs", jobs, "positions solved at once (default 1)")
         ->check(CLI::Range(1, 256));
     app.add_option("--table-bits", tableBits,
-                   "each job's table holds 2^B entries of 5 bytes (default 26)")
+                   "each job's table holds 2^B entries of 8 bytes (default 26)")
         ->check(CLI::Range(18, 30));
     app.add_option("BOOK", path, "the book to write")->required();
     app.add_flag("--version", version, "print the version");

@@ -32,7 +32,7 @@ std::optional<std::vector<int>> MoveAudit::Scores(Solver& solver, std::string_vi
         const BitboardPosition& at = positions[i];
         if (i + 1 == positions.size() && won) {
             // The winner's disc was the one before this position's.
-            scores[i] = -(BitboardPosition::kCells + 2 - at.MoveCount()) / 2;
+            scores[i] = -Solver::WinNowScore(at.MoveCount() - 1);
         } else {
             scores[i] = solver.Solve(at);
         }

@@ -1,5 +1,7 @@
 #include "solver/opening_book.h"
 
+#include "solver/solver.h"
+
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -26,10 +28,6 @@ std::uint64_t MirrorKey(std::uint64_t key) {
         mirrored |= bits << ((BitboardPosition::kColumns - 1 - column) * kStride);
     }
     return mirrored;
-}
-
-int WinNowScore(const BitboardPosition& position) {
-    return (BitboardPosition::kCells + 1 - position.MoveCount()) / 2;
 }
 
 void PutLittleEndian(std::string& out, std::uint64_t value, int bytes) {
@@ -169,7 +167,7 @@ std::optional<int> OpeningBook::Find(std::uint64_t key) const {
 std::optional<int> OpeningBook::Search(const BitboardPosition& position, int alpha,
                                        int beta) const {
     if (position.CanWinNext()) {
-        return WinNowScore(position);
+        return Solver::WinNowScore(position.MoveCount());
     }
     if (position.MoveCount() == m_depth) {
         return Find(CanonicalKey(position));

@@ -1,7 +1,9 @@
 #include "solver/solver.h"
 
+#include <algorithm>
 #include <bit>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -10,6 +12,9 @@ constexpr int kCells = BitboardPosition::kCells;
 constexpr int kColumnOrder[BitboardPosition::kColumns] = {4, 3, 5, 2, 6, 1, 7};
 // The stop condition is tested once every 16384 nodes, about every millisecond.
 constexpr std::uint64_t kStopCheckMask = (1 << 14) - 1;
+// Positions with fewer discs than this look up their moves' positions in the table before
+// searching any of them.
+constexpr int kCutByTableBelow = 24;
 
 // The smallest prime at or above `n`.
 std::size_t NextPrime(std::size_t n) {
@@ -32,30 +37,69 @@ std::size_t NextPrime(std::size_t n) {
 
 }  // namespace
 
-// Bounds on scores by position. A prime number of slots: the slot is the key modulo that prime
-// and the slot keeps the key's low 32 bits, which together tell any two 49-bit keys apart
-// (the product of the two moduli is above 2^49), so no full key need be stored. A value of 0 marks
-// an empty slot; values up to kMaxScore - kMinScore + 1 are upper bounds, larger ones lower
-// bounds.
+// Bounds on scores by position. Each position has a home: its key modulo a prime. The entry keeps
+// the key's low 32 bits and the home's parity, which with the home's pair tell any two 49-bit keys
+// apart (the product of the two moduli is above 2^49), so no full key need be stored.
+//
+// Homes 2k and 2k+1 share a pair of entries in one cache line. The first of the pair keeps the
+// position nearest the root seen there, as its subtree is the largest to search again; the second
+// takes whatever comes. The search reads an entry for nearly every node, so the line is fetched
+// ahead while the node's moves are still being sorted.
+//
+// An entry: bits 0-7 the value (0: empty; up to kMaxScore - kMinScore + 1 an upper bound, larger
+// ones a lower bound), bits 8-40 the key's identity, bits 41-46 the discs of the position.
 struct Solver::Table {
-    explicit Table(std::size_t slots) : keys(slots), values(slots) {}
+    explicit Table(std::size_t count) : homes(count), entries(count + 1) {}
 
-    void Put(std::uint64_t key, std::uint8_t value) {
-        const std::size_t slot = key % keys.size();
-        keys[slot] = static_cast<std::uint32_t>(key);
-        values[slot] = value;
+    void Put(std::uint64_t key, std::uint8_t value, int moves) {
+        const std::size_t home = key % homes;
+        std::uint64_t* pair = &entries[home & ~std::size_t{1}];
+        const std::uint64_t id = Identity(key, home);
+        const std::uint64_t entry =
+            static_cast<std::uint64_t>(moves) << kMovesShift | id << kIdentityShift | value;
+        if (IdentityOf(pair[0]) == id) {
+            pair[0] = entry;
+            return;
+        }
+        if (IdentityOf(pair[1]) != id &&
+            (pair[0] == 0 || moves <= static_cast<int>(pair[0] >> kMovesShift))) {
+            // A position nearer the root takes the first entry, and the one it displaces the
+            // second.
+            pair[1] = pair[0];
+            pair[0] = entry;
+            return;
+        }
+        pair[1] = entry;
     }
     std::uint8_t Get(std::uint64_t key) const {
-        const std::size_t slot = key % keys.size();
-        return keys[slot] == static_cast<std::uint32_t>(key) ? values[slot] : 0;
+        const std::size_t home = key % homes;
+        const std::uint64_t* pair = &entries[home & ~std::size_t{1}];
+        const std::uint64_t id = Identity(key, home);
+        for (int i = 0; i < 2; ++i) {
+            if (IdentityOf(pair[i]) == id) {
+                return static_cast<std::uint8_t>(pair[i]);
+            }
+        }
+        return 0;
     }
-    void Clear() {
-        std::fill(keys.begin(), keys.end(), 0);
-        std::fill(values.begin(), values.end(), 0);
+    void Prefetch(std::uint64_t key) const {
+        __builtin_prefetch(&entries[(key % homes) & ~std::size_t{1}]);
+    }
+    void Clear() { std::fill(entries.begin(), entries.end(), 0); }
+
+    static constexpr int kIdentityShift = 8;
+    static constexpr int kMovesShift = 41;
+    static std::uint64_t Identity(std::uint64_t key, std::size_t home) {
+        return static_cast<std::uint32_t>(key) | static_cast<std::uint64_t>(home & 1) << 32;
+    }
+    static std::uint64_t IdentityOf(std::uint64_t entry) {
+        return (entry >> kIdentityShift) & ((std::uint64_t{1} << 33) - 1);
     }
 
-    std::vector<std::uint32_t> keys;
-    std::vector<std::uint8_t> values;
+    std::size_t homes;
+    // One more than the homes, so that the last home has a pair too; the vector's storage is
+    // aligned to 16 bytes, so a pair never straddles two cache lines.
+    std::vector<std::uint64_t> entries;
 };
 
 Solver::Solver(int log2Entries)
@@ -129,21 +173,34 @@ int Solver::Negamax(const BitboardPosition& position, int alpha, int beta) {
         }
         candidates[at] = move;
         threats[at] = score;
+        m_table->Prefetch(position.KeyAfter(move));
     }
 
+    // A move to a position the table already shows to be bad enough for the opponent proves the
+    // cut without a search. Worth the extra reads only where subtrees are large.
+    for (int i = 0; moves < kCutByTableBelow && i < count; ++i) {
+        const std::uint8_t value = m_table->Get(position.KeyAfter(candidates[i]));
+        if (value != 0 && value <= kMaxScore - kMinScore + 1) {
+            const int score = -(value + kMinScore - 1);
+            if (score >= beta) {
+                return score;
+            }
+        }
+    }
     for (int i = 0; i < count; ++i) {
         BitboardPosition child = position;
         child.Play(BitboardPosition::ColumnOf(candidates[i]));
         const int score = -Negamax(child, -beta, -alpha);
         if (score >= beta) {
-            m_table->Put(key, static_cast<std::uint8_t>(score + kMaxScore - 2 * kMinScore + 2));
+            m_table->Put(key, static_cast<std::uint8_t>(score + kMaxScore - 2 * kMinScore + 2),
+                         moves);
             return score;
         }
         if (score > alpha) {
             alpha = score;
         }
     }
-    m_table->Put(key, static_cast<std::uint8_t>(alpha - kMinScore + 1));
+    m_table->Put(key, static_cast<std::uint8_t>(alpha - kMinScore + 1), moves);
     return alpha;
 }
 
@@ -153,7 +210,7 @@ int Solver::Solve(const BitboardPosition& position) {
         return 0;
     }
     if (position.CanWinNext()) {
-        return (kCells + 1 - moves) / 2;
+        return WinNowScore(moves);
     }
     if (m_book != nullptr && moves <= m_book->Depth()) {
         if (const std::optional<int> score = m_book->Score(position)) {
@@ -161,7 +218,7 @@ int Solver::Solve(const BitboardPosition& position) {
         }
     }
     int low = -(kCells - moves) / 2;
-    int high = (kCells + 1 - moves) / 2;
+    int high = WinNowScore(moves);
     // Null-window searches, each halving the range; probing near 0 first, where most values lie.
     while (low < high) {
         int probe = low + (high - low) / 2;
@@ -188,7 +245,7 @@ std::array<std::optional<int>, BitboardPosition::kColumns> Solver::MoveScores(
             continue;
         }
         if (position.IsWinningMove(column)) {
-            scores[column - 1] = (kCells + 1 - position.MoveCount()) / 2;
+            scores[column - 1] = WinNowScore(position.MoveCount());
             continue;
         }
         BitboardPosition child = position;
@@ -215,7 +272,7 @@ std::pair<int, std::vector<int>> Solver::BestMoves(const BitboardPosition& posit
             continue;
         }
         if (position.IsWinningMove(column)) {
-            if ((kCells + 1 - position.MoveCount()) / 2 == best) {
+            if (WinNowScore(position.MoveCount()) == best) {
                 columns.push_back(column);
             }
             continue;

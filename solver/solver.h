@@ -29,7 +29,12 @@ public:
     static constexpr int kMinScore = -(BitboardPosition::kCells) / 2 + 3;
     static constexpr int kMaxScore = (BitboardPosition::kCells + 1) / 2 - 3;
 
-    // A solver with a table of about 2^log2Entries entries (5 bytes each). Precondition:
+    // The score of a position of `moves` discs in which the side to move wins with its next disc.
+    static constexpr int WinNowScore(int moves) {
+        return (BitboardPosition::kCells + 1 - moves) / 2;
+    }
+
+    // A solver with a table of about 2^log2Entries entries (8 bytes each). Precondition:
     // 18 <= log2Entries <= 30.
     explicit Solver(int log2Entries = 23);
     ~Solver();

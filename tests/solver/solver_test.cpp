@@ -95,6 +95,24 @@ TEST(SolverTest, AgreesWithPlainMinimaxAndWithItsOwnMoveScores) {
     EXPECT_EQ(signs.size(), 3u);
 }
 
+// A crowded table changes the work, never the answer: the smallest table, kept over many games'
+// positions so that their entries evict one another, against a large one.
+TEST(SolverTest, CrowdedTableGivesTheSameScores) {
+    std::mt19937 random(11);
+    Solver crowded(18);
+    Solver roomy(23);
+    for (int solved = 0; solved < 60;) {
+        const std::string moves =
+            RandomOpening(random, std::uniform_int_distribution<int>(14, 22)(random));
+        if (moves.empty()) {
+            continue;
+        }
+        const BitboardPosition position = BitboardPosition::FromMoves(moves).value();
+        ASSERT_EQ(crowded.Solve(position), roomy.Solve(position)) << moves;
+        ++solved;
+    }
+}
+
 TEST(SolverTest, KnowsPositionsOfKnownValue) {
     Solver solver(20);
     // x wins at once with its fourth disc in column 1: 22 - 4.
