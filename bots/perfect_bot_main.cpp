@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
     std::mt19937_64 random(seed.value_or(0));
     BotLoop loop(
         [&](const BitboardPosition& position) {
-            const auto [score, best] = solver.BestMoves(position);
+            const auto [score, best] =
+                solver.BestMoves(position, seed ? Solver::Moves::All : Solver::Moves::MostCentral);
             const int column =
                 seed ? best[std::uniform_int_distribution<std::size_t>(0, best.size() - 1)(random)]
                      : best[0];

@@ -264,25 +264,28 @@ bool Solver::AtMost(const BitboardPosition& position, int score) {
     return Negamax(position, score, score + 1) <= score;
 }
 
-std::pair<int, std::vector<int>> Solver::BestMoves(const BitboardPosition& position) {
+std::pair<int, std::vector<int>> Solver::BestMoves(const BitboardPosition& position, Moves which) {
     const int best = Solve(position);
     std::vector<int> columns;
     for (const int column : kColumnOrder) {
         if (!position.CanPlay(column)) {
             continue;
         }
+        bool keeps = false;
         if (position.IsWinningMove(column)) {
-            if (WinNowScore(position.MoveCount()) == best) {
-                columns.push_back(column);
-            }
-            continue;
+            keeps = WinNowScore(position.MoveCount()) == best;
+        } else {
+            BitboardPosition child = position;
+            child.Play(column);
+            // No move is worth more than the best, so the child is worth -best or more to the
+            // opponent, and exactly that for a move that keeps the score.
+            keeps = AtMost(child, -best);
         }
-        BitboardPosition child = position;
-        child.Play(column);
-        // No move is worth more than the best, so the child is worth -best or more to the
-        // opponent, and exactly that for a move that keeps the score.
-        if (AtMost(child, -best)) {
+        if (keeps) {
             columns.push_back(column);
+            if (which == Moves::MostCentral) {
+                break;
+            }
         }
     }
     return {best, columns};

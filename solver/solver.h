@@ -52,9 +52,12 @@ public:
         const BitboardPosition& position);
 
     // The score of `position` and the columns of the moves that keep it, most central first:
-    // cheaper than MoveScores, as each other move is only shown to be worse, never scored.
+    // cheaper than MoveScores, as each other move is only shown to be worse, never scored. With
+    // Moves::MostCentral only the first of them, cheaper still: the moves after it go untried.
     // Precondition as Solve, and a free column.
-    std::pair<int, std::vector<int>> BestMoves(const BitboardPosition& position);
+    enum class Moves { All, MostCentral };
+    std::pair<int, std::vector<int>> BestMoves(const BitboardPosition& position,
+                                               Moves which = Moves::All);
 
     // Thrown out of a search once the stop condition holds.
     struct Stopped {};

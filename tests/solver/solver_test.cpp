@@ -188,6 +188,8 @@ TEST(SolverTest, AuditScoresAndBestMovesAgreeWithMoveScores) {
             ASSERT_EQ(scores[i], best) << opening << " " << moves.substr(0, i);
             ASSERT_EQ(MoveAudit::MoveScore(scores, i), all[static_cast<std::size_t>(played - 1)]);
             ASSERT_EQ(solver.BestMoves(position), std::make_pair(best, columns));
+            ASSERT_EQ(solver.BestMoves(position, Solver::Moves::MostCentral),
+                      std::make_pair(best, std::vector<int>{columns.front()}));
             blunders += MoveAudit::Judge(scores[i], MoveAudit::MoveScore(scores, i)) ==
                         MoveAudit::Verdict::Blunder;
             position.Play(played);
