@@ -46,6 +46,9 @@ BitboardPosition RandomPosition(std::mt19937& random, int low, int high) {
 
 void Measure(const char* name, int count, int low, int high, unsigned seed,
              const OpeningBook* book = nullptr) {
+    if (count <= 0) {
+        return;
+    }
     std::mt19937 random(seed);
     double total = 0.0;
     double longest = 0.0;

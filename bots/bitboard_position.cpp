@@ -61,19 +61,9 @@ bool BitboardPosition::CanPlay(int column) const {
     return (m_mask & CellMask(column, kRows)) == 0;
 }
 
-void BitboardPosition::Play(int column) {
-    m_current ^= m_mask;
-    m_mask |= m_mask + CellMask(column, 1);
-    ++m_moves;
-}
-
 bool BitboardPosition::IsWinningMove(int column) const {
     const std::uint64_t cell = (m_mask + CellMask(column, 1)) & ColumnMask(column);
     return HasFour(m_current | cell);
-}
-
-bool BitboardPosition::CanWinNext() const {
-    return (OwnWinningCells() & Playable()) != 0;
 }
 
 bool BitboardPosition::LastMoverHasFour() const {
@@ -100,35 +90,6 @@ std::string BitboardPosition::ToRows() const {
     return text;
 }
 
-std::uint64_t BitboardPosition::NonLosingMoves() const {
-    std::uint64_t moves = Playable();
-    const std::uint64_t opponentWins = OpponentWinningCells();
-    const std::uint64_t forced = moves & opponentWins;
-    if (forced != 0) {
-        if ((forced & (forced - 1)) != 0) {
-            return 0;  // two cells to block at once: lost whatever we play
-        }
-        moves = forced;
-    }
-    return moves & ~(opponentWins >> 1);
-}
-
-int BitboardPosition::ThreatsAfter(std::uint64_t move) const {
-    return std::popcount(WinningCells(m_current | move, m_mask | move));
-}
-
-std::uint64_t BitboardPosition::ColumnMask(int column) {
-    return ((std::uint64_t{1} << kRows) - 1) << ((column - 1) * kStride);
-}
-
-std::uint64_t BitboardPosition::CellMask(int column, int row) {
-    return std::uint64_t{1} << ((column - 1) * kStride + (row - 1));
-}
-
-int BitboardPosition::ColumnOf(std::uint64_t cell) {
-    return std::countr_zero(cell) / kStride + 1;
-}
-
 bool BitboardPosition::HasFour(std::uint64_t discs) {
     // For each direction (shift 1 vertical, kStride horizontal, kStride - 1 and kStride + 1 the
     // diagonals), a pair of neighbours ANDed with a pair two steps further is a line of four.
@@ -139,20 +100,4 @@ bool BitboardPosition::HasFour(std::uint64_t discs) {
         }
     }
     return false;
-}
-
-std::uint64_t BitboardPosition::WinningCells(std::uint64_t discs, std::uint64_t mask) {
-    // Vertical: only three discs directly below an empty cell.
-    std::uint64_t cells = (discs << 1) & (discs << 2) & (discs << 3);
-    // Each other direction: the empty cell can be the end of three in a row on either side, or
-    // sit inside a line with one disc on one side and two on the other.
-    for (const int shift : {kStride, kStride - 1, kStride + 1}) {
-        std::uint64_t pair = (discs << shift) & (discs << (2 * shift));
-        cells |= pair & (discs << (3 * shift));
-        cells |= pair & (discs >> shift);
-        pair = (discs >> shift) & (discs >> (2 * shift));
-        cells |= pair & (discs << shift);
-        cells |= pair & (discs >> (3 * shift));
-    }
-    return cells & (kBoardMask ^ mask);
 }

@@ -16,94 +16,102 @@ constexpr std::uint64_t kStopCheckMask = (1 << 14) - 1;
 // searching any of them.
 constexpr int kCutByTableBelow = 24;
 
-// The smallest prime at or above `n`.
-std::size_t NextPrime(std::size_t n) {
-    const auto prime = [](std::size_t value) {
-        if (value < 2) {
-            return false;
-        }
-        for (std::size_t d = 2; d * d <= value; ++d) {
-            if (value % d == 0) {
-                return false;
-            }
-        }
-        return true;
-    };
-    while (!prime(n)) {
-        ++n;
-    }
-    return n;
-}
-
 }  // namespace
 
-// Bounds on scores by position. Each position has a home: its key modulo a prime. The entry keeps
-// the key's low 32 bits and the home's parity, which with the home's pair tell any two 49-bit keys
-// apart (the product of the two moduli is above 2^49), so no full key need be stored.
+// Bounds on scores by position. A position's
+// 49-bit key is scrambled by a multiplication modulo 2^49, which permutes the keys: the top bits of
+// the product choose the position's pair of entries and the entry keeps the rest, so two positions
+// never share an entry unnoticed and no full key need be stored.
 //
-// Homes 2k and 2k+1 share a pair of entries in one cache line. The first of the pair keeps the
-// position nearest the root seen there, as its subtree is the largest to search again; the second
-// takes whatever comes. The search reads an entry for nearly every node, so the line is fetched
-// ahead while the node's moves are still being sorted.
+// A pair is two entries in one cache line. The first keeps the position nearest the root seen
+// there, as its subtree is the largest to search again; the second takes whatever comes. The
+// search reads an entry for nearly every node, so the line is fetched ahead while the node's moves
+// are still being sorted.
 //
-// An entry: bits 0-7 the value (0: empty; up to kMaxScore - kMinScore + 1 an upper bound, larger
-// ones a lower bound), bits 8-40 the key's identity, bits 41-46 the discs of the position.
+// An entry: bits 0-5 the upper bound and bits 6-11 the lower bound (each as score - kMinScore + 1;
+// 0 for none), bits 12-17 the discs of the position, bits 18 and up the rest of the scrambled key.
+// An empty entry holds no bounds, so a key that happens to match one learns nothing from it.
 struct Solver::Table {
-    explicit Table(std::size_t count) : homes(count), entries(count + 1) {}
+    struct Entry {
+        int upper = 0;  // 0: none, else score - kMinScore + 1
+        int lower = 0;  // likewise
+    };
 
-    void Put(std::uint64_t key, std::uint8_t value, int moves) {
-        const std::size_t home = key % homes;
-        std::uint64_t* pair = &entries[home & ~std::size_t{1}];
-        const std::uint64_t id = Identity(key, home);
-        const std::uint64_t entry =
-            static_cast<std::uint64_t>(moves) << kMovesShift | id << kIdentityShift | value;
-        if (IdentityOf(pair[0]) == id) {
-            pair[0] = entry;
-            return;
+    explicit Table(int log2Entries)
+        : identityBits(kKeyBits - (log2Entries - 1)), entries(std::size_t{1} << log2Entries) {}
+
+    void Put(std::uint64_t key, Entry entry, int moves) {
+        const std::uint64_t scrambled = Scramble(key);
+        std::uint64_t* pair = Pair(scrambled);
+        const std::uint64_t id = scrambled & IdentityMask();
+        for (int i = 0; i < 2; ++i) {
+            if (IdentityOf(pair[i]) == id) {
+                // What the new search did not find, the old entry may still know.
+                const Entry old = Decode(pair[i]);
+                entry.upper = entry.upper != 0 ? entry.upper : old.upper;
+                entry.lower = entry.lower != 0 ? entry.lower : old.lower;
+                pair[i] = Encode(entry, moves, id);
+                return;
+            }
         }
-        if (IdentityOf(pair[1]) != id &&
-            (pair[0] == 0 || moves <= static_cast<int>(pair[0] >> kMovesShift))) {
+        const std::uint64_t encoded = Encode(entry, moves, id);
+        if (pair[0] == 0 || moves <= static_cast<int>(pair[0] >> kMovesShift & 63)) {
             // A position nearer the root takes the first entry, and the one it displaces the
             // second.
             pair[1] = pair[0];
-            pair[0] = entry;
+            pair[0] = encoded;
             return;
         }
-        pair[1] = entry;
+        pair[1] = encoded;
     }
-    std::uint8_t Get(std::uint64_t key) const {
-        const std::size_t home = key % homes;
-        const std::uint64_t* pair = &entries[home & ~std::size_t{1}];
-        const std::uint64_t id = Identity(key, home);
+    Entry Get(std::uint64_t key) const {
+        const std::uint64_t scrambled = Scramble(key);
+        const std::uint64_t* pair = Pair(scrambled);
+        const std::uint64_t id = scrambled & IdentityMask();
         for (int i = 0; i < 2; ++i) {
             if (IdentityOf(pair[i]) == id) {
-                return static_cast<std::uint8_t>(pair[i]);
+                return Decode(pair[i]);
             }
         }
-        return 0;
+        return {};
     }
-    void Prefetch(std::uint64_t key) const {
-        __builtin_prefetch(&entries[(key % homes) & ~std::size_t{1}]);
-    }
+    void Prefetch(std::uint64_t key) const { __builtin_prefetch(Pair(Scramble(key))); }
     void Clear() { std::fill(entries.begin(), entries.end(), 0); }
 
-    static constexpr int kIdentityShift = 8;
-    static constexpr int kMovesShift = 41;
-    static std::uint64_t Identity(std::uint64_t key, std::size_t home) {
-        return static_cast<std::uint32_t>(key) | static_cast<std::uint64_t>(home & 1) << 32;
+    static constexpr int kMovesShift = 12;
+    static constexpr int kIdentityShift = 18;
+    static std::uint64_t Encode(const Entry& entry, int moves, std::uint64_t id) {
+        return static_cast<std::uint64_t>(entry.upper) |
+               static_cast<std::uint64_t>(entry.lower) << 6 |
+               static_cast<std::uint64_t>(moves) << kMovesShift | id << kIdentityShift;
     }
-    static std::uint64_t IdentityOf(std::uint64_t entry) {
-        return (entry >> kIdentityShift) & ((std::uint64_t{1} << 33) - 1);
+    static Entry Decode(std::uint64_t bits) {
+        return {static_cast<int>(bits & 63), static_cast<int>(bits >> 6 & 63)};
+    }
+    static constexpr int kKeyBits = 49;
+    static constexpr std::uint64_t kKeyMask = (std::uint64_t{1} << kKeyBits) - 1;
+    // Odd, so that multiplying by it modulo 2^49 is a permutation; the bits of the golden ratio
+    // spread nearby keys far apart.
+    static constexpr std::uint64_t kScramble = 0x9e3779b97f4a7c15 & kKeyMask;
+    static std::uint64_t Scramble(std::uint64_t key) { return key * kScramble & kKeyMask; }
+    std::uint64_t IdentityMask() const { return (std::uint64_t{1} << identityBits) - 1; }
+    std::uint64_t IdentityOf(std::uint64_t entry) const {
+        return entry >> kIdentityShift & IdentityMask();
+    }
+    std::uint64_t* Pair(std::uint64_t scrambled) {
+        return &entries[(scrambled >> identityBits) * 2];
+    }
+    const std::uint64_t* Pair(std::uint64_t scrambled) const {
+        return &entries[(scrambled >> identityBits) * 2];
     }
 
-    std::size_t homes;
-    // One more than the homes, so that the last home has a pair too; the vector's storage is
-    // aligned to 16 bytes, so a pair never straddles two cache lines.
+    // The scrambled key's bits below the pair's number.
+    int identityBits;
+    // The vector's storage is aligned to 16 bytes, so a pair never straddles two cache lines.
     std::vector<std::uint64_t> entries;
 };
 
-Solver::Solver(int log2Entries)
-    : m_table(std::make_unique<Table>(NextPrime(std::size_t{1} << log2Entries))) {}
+Solver::Solver(int log2Entries) : m_table(std::make_unique<Table>(log2Entries)) {}
 
 Solver::~Solver() = default;
 
@@ -136,18 +144,18 @@ int Solver::Negamax(const BitboardPosition& position, int alpha, int beta) {
     // Nor can the side to move win with its next disc (no move wins at once here).
     int highest = (kCells - 1 - moves) / 2;
     const std::uint64_t key = position.Key();
-    if (const std::uint8_t value = m_table->Get(key); value != 0) {
-        if (value > kMaxScore - kMinScore + 1) {
-            const int lower = value + 2 * kMinScore - kMaxScore - 2;
-            if (alpha < lower) {
-                alpha = lower;
-                if (alpha >= beta) {
-                    return alpha;
-                }
+    const Table::Entry known = m_table->Get(key);
+    if (known.lower != 0) {
+        const int lower = known.lower + kMinScore - 1;
+        if (alpha < lower) {
+            alpha = lower;
+            if (alpha >= beta) {
+                return alpha;
             }
-        } else {
-            highest = value + kMinScore - 1;
         }
+    }
+    if (known.upper != 0) {
+        highest = std::min(highest, known.upper + kMinScore - 1);
     }
     if (beta > highest) {
         beta = highest;
@@ -164,6 +172,7 @@ int Solver::Negamax(const BitboardPosition& position, int alpha, int beta) {
         if (move == 0) {
             continue;
         }
+        m_table->Prefetch(position.KeyAfter(move));
         const int score = position.ThreatsAfter(move);
         int at = count++;
         while (at > 0 && threats[at - 1] < score) {
@@ -173,15 +182,14 @@ int Solver::Negamax(const BitboardPosition& position, int alpha, int beta) {
         }
         candidates[at] = move;
         threats[at] = score;
-        m_table->Prefetch(position.KeyAfter(move));
     }
 
     // A move to a position the table already shows to be bad enough for the opponent proves the
     // cut without a search. Worth the extra reads only where subtrees are large.
     for (int i = 0; moves < kCutByTableBelow && i < count; ++i) {
-        const std::uint8_t value = m_table->Get(position.KeyAfter(candidates[i]));
-        if (value != 0 && value <= kMaxScore - kMinScore + 1) {
-            const int score = -(value + kMinScore - 1);
+        const Table::Entry child = m_table->Get(position.KeyAfter(candidates[i]));
+        if (child.upper != 0) {
+            const int score = -(child.upper + kMinScore - 1);
             if (score >= beta) {
                 return score;
             }
@@ -192,15 +200,14 @@ int Solver::Negamax(const BitboardPosition& position, int alpha, int beta) {
         child.Play(BitboardPosition::ColumnOf(candidates[i]));
         const int score = -Negamax(child, -beta, -alpha);
         if (score >= beta) {
-            m_table->Put(key, static_cast<std::uint8_t>(score + kMaxScore - 2 * kMinScore + 2),
-                         moves);
+            m_table->Put(key, {0, score - kMinScore + 1}, moves);
             return score;
         }
         if (score > alpha) {
             alpha = score;
         }
     }
-    m_table->Put(key, static_cast<std::uint8_t>(alpha - kMinScore + 1), moves);
+    m_table->Put(key, {alpha - kMinScore + 1, 0}, moves);
     return alpha;
 }
 

@@ -18,7 +18,8 @@
 //
 // The search: negamax with alpha-beta on a bitboard, null-window searches that narrow the score
 // from its possible range, moves ordered centre first and then by the threats they create, moves
-// that hand the opponent an immediate win never tried, and a transposition table of bounds.
+// that hand the opponent an immediate win never tried, and a transposition table of upper and
+// lower bounds.
 // Positions the opening book covers are answered from it; without a book, or beyond its depth,
 // positions near the start of a game take seconds or more.
 //
@@ -34,9 +35,11 @@ public:
         return (BitboardPosition::kCells + 1 - moves) / 2;
     }
 
-    // A solver with a table of about 2^log2Entries entries (8 bytes each). Precondition:
-    // 18 <= log2Entries <= 30.
-    explicit Solver(int log2Entries = 23);
+    // A solver with a table of 2^log2Entries entries (8 bytes each). Precondition:
+    // 18 <= log2Entries <= 30. The default, 8 MB, mostly stays in the processor's cache, and a
+    // search reads the table at nearly every node: larger tables save few nodes and make each
+    // slower, except for positions with very large trees (the book's generation).
+    explicit Solver(int log2Entries = 20);
     ~Solver();
 
     Solver(const Solver&) = delete;
