@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     int list = -1;
     int within = 2;
     int jobs = 1;
-    int tableBits = 26;
+    int tableBits = 21;
     std::string path;
     bool version = false;
     app.add_option("--depth", depth, "the discs of the book's positions")
@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
     app.add_option("--jobs", jobs, "positions solved at once (default 1)")
         ->check(CLI::Range(1, 256));
     app.add_option("--table-bits", tableBits,
-                   "each job's table holds 2^B entries of 8 bytes (default 26)")
+                   "each job's table holds 2^B entries of 8 bytes (default 21)")
         ->check(CLI::Range(18, 30));
     app.add_option("BOOK", path, "the book to write")->required();
     app.add_flag("--version", version, "print the version");
