@@ -18,10 +18,10 @@ constexpr int kCutByTableBelow = 24;
 
 }  // namespace
 
-// Bounds on scores by position. A position's
-// 49-bit key is scrambled by a multiplication modulo 2^49, which permutes the keys: the top bits of
-// the product choose the position's pair of entries and the entry keeps the rest, so two positions
-// never share an entry unnoticed and no full key need be stored.
+// Bounds on scores by position. A position's 49-bit key is scrambled by a multiplication modulo
+// 2^49, which permutes the keys: the top bits of the product choose the position's pair of entries
+// and the entry keeps the rest, so two positions never share an entry unnoticed and no full key
+// need be stored.
 //
 // A pair is two entries in one cache line. The first keeps the position nearest the root seen
 // there, as its subtree is the largest to search again; the second takes whatever comes. The
