@@ -1,7 +1,5 @@
 #include "bots/bitboard_position.h"
 
-#include <bit>
-
 std::optional<BitboardPosition> BitboardPosition::FromMoves(std::string_view moves) {
     BitboardPosition position;
     for (const char ch : moves) {

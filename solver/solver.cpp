@@ -1,7 +1,6 @@
 #include "solver/solver.h"
 
 #include <algorithm>
-#include <bit>
 #include <memory>
 #include <vector>
 
@@ -42,7 +41,7 @@ struct Solver::Table {
 
     void Put(std::uint64_t key, Entry entry, int moves) {
         const std::uint64_t scrambled = Scramble(key);
-        std::uint64_t* pair = Pair(scrambled);
+        std::uint64_t* pair = &entries[PairAt(scrambled)];
         const std::uint64_t id = scrambled & IdentityMask();
         for (int i = 0; i < 2; ++i) {
             if (IdentityOf(pair[i]) == id) {
@@ -66,7 +65,7 @@ struct Solver::Table {
     }
     Entry Get(std::uint64_t key) const {
         const std::uint64_t scrambled = Scramble(key);
-        const std::uint64_t* pair = Pair(scrambled);
+        const std::uint64_t* pair = &entries[PairAt(scrambled)];
         const std::uint64_t id = scrambled & IdentityMask();
         for (int i = 0; i < 2; ++i) {
             if (IdentityOf(pair[i]) == id) {
@@ -75,7 +74,7 @@ struct Solver::Table {
         }
         return {};
     }
-    void Prefetch(std::uint64_t key) const { __builtin_prefetch(Pair(Scramble(key))); }
+    void Prefetch(std::uint64_t key) const { __builtin_prefetch(&entries[PairAt(Scramble(key))]); }
     void Clear() { std::fill(entries.begin(), entries.end(), 0); }
 
     static constexpr int kMovesShift = 12;
@@ -98,12 +97,8 @@ struct Solver::Table {
     std::uint64_t IdentityOf(std::uint64_t entry) const {
         return entry >> kIdentityShift & IdentityMask();
     }
-    std::uint64_t* Pair(std::uint64_t scrambled) {
-        return &entries[(scrambled >> identityBits) * 2];
-    }
-    const std::uint64_t* Pair(std::uint64_t scrambled) const {
-        return &entries[(scrambled >> identityBits) * 2];
-    }
+    // The index of the first entry of the scrambled key's pair.
+    std::size_t PairAt(std::uint64_t scrambled) const { return (scrambled >> identityBits) * 2; }
 
     // The scrambled key's bits below the pair's number.
     int identityBits;
