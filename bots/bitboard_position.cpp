@@ -59,6 +59,23 @@ bool BitboardPosition::CanPlay(int column) const {
     return (m_mask & CellMask(column, kRows)) == 0;
 }
 
+std::optional<BitboardPosition> BitboardPosition::Before(int column) const {
+    const std::uint64_t discs = m_mask & ColumnMask(column);
+    if (discs == 0) {
+        return std::nullopt;
+    }
+    const std::uint64_t top = std::uint64_t{1} << (63 - std::countl_zero(discs));
+    const std::uint64_t lastMover = m_current ^ m_mask;
+    if ((lastMover & top) == 0) {
+        return std::nullopt;
+    }
+    BitboardPosition before;
+    before.m_current = lastMover ^ top;
+    before.m_mask = m_mask ^ top;
+    before.m_moves = m_moves - 1;
+    return before;
+}
+
 bool BitboardPosition::IsWinningMove(int column) const {
     const std::uint64_t cell = (m_mask + CellMask(column, 1)) & ColumnMask(column);
     return HasFour(m_current | cell);

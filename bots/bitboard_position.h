@@ -39,6 +39,9 @@ public:
     bool CanPlay(int column) const;
     // Drops the side to move's disc into `column` and passes the move. Precondition: CanPlay.
     void Play(int column);
+    // The position before the top disc of `column` was played: nothing when the column is empty
+    // or its top disc is the side to move's, which cannot have been the last disc played.
+    std::optional<BitboardPosition> Before(int column) const;
     // True when the side to move has four in a line once its disc is in `column` (also when it
     // had four before; the bots only ask while nobody has). Precondition: CanPlay.
     bool IsWinningMove(int column) const;

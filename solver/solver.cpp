@@ -221,10 +221,23 @@ int Solver::Solve(const BitboardPosition& position) {
     }
     int low = -(kCells - moves) / 2;
     int high = WinNowScore(moves);
+    // Each null-window search near the score costs about as much as all the others together, and
+    // an exact score needs at least two of them: one showing it is at most the score, one that it
+    // is more than one less. A good guess makes them the first two: the next search goes to the
+    // guess, then one below it to confirm it, and only then by halves.
+    enum class Next { Guess, Confirm, Halve } next = Next::Halve;
+    int guess = 0;
+    if (const std::optional<Hint> hint = BookHint(position)) {
+        low = std::max(low, hint->low);
+        guess = std::min(hint->guess, high - 1);
+        next = Next::Guess;
+    }
     // Null-window searches, each halving the range; probing near 0 first, where most values lie.
     while (low < high) {
         int probe = low + (high - low) / 2;
-        if (probe <= 0 && low / 2 < probe) {
+        if (next != Next::Halve) {
+            probe = std::max(guess, low);
+        } else if (probe <= 0 && low / 2 < probe) {
             probe = low / 2;
         } else if (probe >= 0 && high / 2 > probe) {
             probe = high / 2;
@@ -232,11 +245,64 @@ int Solver::Solve(const BitboardPosition& position) {
         const int result = Negamax(position, probe, probe + 1);
         if (result <= probe) {
             high = result;
+            // The guess held as an upper bound: one search more shows whether it is the score.
+            const bool held = next == Next::Guess && result == guess;
+            next = held ? Next::Confirm : Next::Halve;
+            guess = result - 1;
         } else {
             low = result;
+            next = Next::Halve;
         }
     }
     return low;
+}
+
+std::optional<Solver::Hint> Solver::BookHint(const BitboardPosition& position) const {
+    const int moves = position.MoveCount();
+    if (m_book == nullptr || moves > m_book->Depth() + 2 || moves <= m_book->Depth()) {
+        return std::nullopt;
+    }
+    // The most a position the book scores can be worth to its side to move, after any of its
+    // moves, as seen from the side then to move. Each is a lower bound on the score after the
+    // move; nothing when the book fails.
+    const auto boundAfterMove = [this](const BitboardPosition& after) -> std::optional<int> {
+        std::optional<int> bound;
+        for (int column = 1; column <= BitboardPosition::kColumns; ++column) {
+            if (const std::optional<BitboardPosition> before = after.Before(column)) {
+                const std::optional<int> score = m_book->Score(*before);
+                if (!score) {
+                    return std::nullopt;
+                }
+                bound = std::max(bound.value_or(-*score), -*score);
+            }
+        }
+        return bound;
+    };
+    if (moves == m_book->Depth() + 1) {
+        // No move can be worth more to its mover than the position before it: a proven bound,
+        // and the score itself after a best move.
+        const std::optional<int> bound = boundAfterMove(position);
+        if (!bound) {
+            return std::nullopt;
+        }
+        return Hint{*bound, *bound};
+    }
+    // Two discs beyond: if both last moves were best, the position is worth, to its side to move,
+    // the negation of the bound on each position before it; the most of them is the guess.
+    std::optional<int> guess;
+    for (int column = 1; column <= BitboardPosition::kColumns; ++column) {
+        if (const std::optional<BitboardPosition> before = position.Before(column)) {
+            const std::optional<int> bound = boundAfterMove(*before);
+            if (!bound) {
+                return std::nullopt;
+            }
+            guess = std::max(guess.value_or(-*bound), -*bound);
+        }
+    }
+    if (!guess) {
+        return std::nullopt;
+    }
+    return Hint{-(kCells - moves) / 2, *guess};
 }
 
 std::array<std::optional<int>, BitboardPosition::kColumns> Solver::MoveScores(
@@ -262,6 +328,9 @@ bool Solver::AtMost(const BitboardPosition& position, int score) {
     if (moves == kCells || position.CanWinNext() ||
         (m_book != nullptr && moves <= m_book->Depth())) {
         return Solve(position) <= score;
+    }
+    if (const std::optional<Hint> hint = BookHint(position); hint && hint->low > score) {
+        return false;
     }
     return Negamax(position, score, score + 1) <= score;
 }

@@ -20,8 +20,9 @@
 // from its possible range, moves ordered centre first and then by the threats they create, moves
 // that hand the opponent an immediate win never tried, and a transposition table of upper and
 // lower bounds.
-// Positions the opening book covers are answered from it; without a book, or beyond its depth,
-// positions near the start of a game take seconds or more.
+// Positions the opening book covers are answered from it, and the searches of positions one or two
+// discs beyond it start from what it says of the positions before them; without a book, or
+// further beyond its depth, positions near the start of a game take seconds or more.
 //
 // Single-threaded: one solver per thread. The table is kept between calls, so solving the
 // positions of one game in turn reuses what was found.
@@ -82,6 +83,12 @@ private:
     struct Table;
 
     int Negamax(const BitboardPosition& position, int alpha, int beta);
+    // What the book tells of a position just beyond its depth, from the positions it came from.
+    struct Hint {
+        int low;    // a proven lower bound on the score
+        int guess;  // the likeliest score, at least low
+    };
+    std::optional<Hint> BookHint(const BitboardPosition& position) const;
     // True when the score of `position` is at most `score`. Precondition as Solve.
     bool AtMost(const BitboardPosition& position, int score);
 

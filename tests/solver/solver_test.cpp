@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <set>
 #include <sstream>
@@ -201,7 +203,7 @@ TEST(SolverTest, AuditScoresAndBestMovesAgreeWithMoveScores) {
 
 // The committed book: the known values of the empty board and its moves (a first-mover win on
 // its last disc in the centre, the outer columns lost), which rest on every entry; a sample of
-// entries solved afresh; and damaged copies refused.
+// entries solved afresh, and positions just beyond them; and damaged copies refused.
 TEST(OpeningBookTest, KnowsTheOpeningAndRefusesDamagedBooks) {
     std::string error;
     const std::optional<OpeningBook> book = OpeningBook::Load(FOURFALL_BOOK, error);
@@ -222,6 +224,48 @@ TEST(OpeningBookTest, KnowsTheOpeningAndRefusesDamagedBooks) {
     Solver fresh;
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(fresh.Solve(frontier[i]), book->Score(frontier[i])) << frontier[i].ToRows();
+    }
+
+    // Just beyond the book, the search starts from what the book says of the positions before;
+    // every move and reply after the quickest entries must still score as without a book, and the
+    // moves that keep an entry's score are those BestMoves finds.
+    Solver plain;
+    // Entries whose moves leave the opponent no win at once, so that each move is searched.
+    std::vector<BitboardPosition> quiet;
+    std::copy_if(frontier.begin(), frontier.end(), std::back_inserter(quiet), [](auto entry) {
+        for (int column = 1; column <= BitboardPosition::kColumns; ++column) {
+            BitboardPosition child = entry;
+            if (entry.CanPlay(column) && (child.Play(column), child.CanWinNext())) {
+                return false;
+            }
+        }
+        return true;
+    });
+    quiet.resize(2);
+    for (const BitboardPosition& entry : quiet) {
+        std::vector<int> keeping;
+        for (const int column : {4, 3, 5, 2, 6, 1, 7}) {
+            if (!entry.CanPlay(column)) {
+                continue;
+            }
+            BitboardPosition child = entry;
+            child.Play(column);
+            ASSERT_EQ(child.Before(column)->Key(), entry.Key());
+            const int score = plain.Solve(child);
+            EXPECT_EQ(solver.Solve(child), score) << child.ToRows();
+            if (-score == book->Score(entry)) {
+                keeping.push_back(column);
+            }
+            for (int reply = 1; reply <= BitboardPosition::kColumns; ++reply) {
+                BitboardPosition grandchild = child;
+                if (child.CanPlay(reply) && !child.IsWinningMove(reply)) {
+                    grandchild.Play(reply);
+                    EXPECT_EQ(solver.Solve(grandchild), plain.Solve(grandchild))
+                        << grandchild.ToRows();
+                }
+            }
+        }
+        EXPECT_EQ(solver.BestMoves(entry).second, keeping) << entry.ToRows();
     }
 
     std::ifstream in(FOURFALL_BOOK, std::ios::binary);
