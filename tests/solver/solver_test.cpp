@@ -226,11 +226,11 @@ TEST(OpeningBookTest, KnowsTheOpeningAndRefusesDamagedBooks) {
         EXPECT_EQ(fresh.Solve(frontier[i]), book->Score(frontier[i])) << frontier[i].ToRows();
     }
 
-    // Just beyond the book, the search starts from what the book says of the positions before;
-    // every move and reply after the quickest entries must still score as without a book, and the
-    // moves that keep an entry's score are those BestMoves finds.
+    // Just beyond the book, the search starts from what the book says of the positions before.
+    // After the quickest entries whose moves leave the opponent no win at once (so that each move
+    // is searched), every move and reply must still score as without a book, and the moves that
+    // keep an entry's score must be those BestMoves finds.
     Solver plain;
-    // Entries whose moves leave the opponent no win at once, so that each move is searched.
     std::vector<BitboardPosition> quiet;
     std::copy_if(frontier.begin(), frontier.end(), std::back_inserter(quiet), [](auto entry) {
         for (int column = 1; column <= BitboardPosition::kColumns; ++column) {
