@@ -118,12 +118,8 @@ TEST_P(PerfectPlayTest, NeverDoesWorseThanItsPositionAndNeverBlunders) {
 
 // From the empty board the first mover wins with perfect play: the perfect bot, moving first,
 // wins against the strong bot with every move of the best score. The first moves beyond the book
-// take up to a second or two, many times that under a sanitizer, so those builds leave this game
-// out (the test above runs the same code from later positions).
+// take up to a second or two, several times that under a sanitizer: the move time is generous.
 TEST(PerfectPlayFromTheStartTest, WinsAsFirstMoverWithEveryMoveTheBest) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "too slow under a sanitizer";
-#endif
     TempDir temp;
     RunnerProcess runner(
         temp.Path(),
