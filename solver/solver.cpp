@@ -15,6 +15,27 @@ constexpr std::uint64_t kStopCheckMask = (1 << 14) - 1;
 // searching any of them.
 constexpr int kCutByTableBelow = 24;
 
+// No move can be worth more to its mover than the position before it, so what a position is worth
+// to its side to move is at least the most, over the positions it can have come from, of what each
+// was worth to the side then to move, negated; and exactly that after a best move. Positions
+// beyond the book are valued the same way from theirs, which gives only a likely score. Nothing
+// when the book lacks an entry.
+std::optional<int> ValueFromBefore(const OpeningBook& book, const BitboardPosition& after) {
+    std::optional<int> value;
+    for (int column = 1; column <= BitboardPosition::kColumns; ++column) {
+        if (const std::optional<BitboardPosition> before = after.Before(column)) {
+            const std::optional<int> score = before->MoveCount() <= book.Depth()
+                                                 ? book.Score(*before)
+                                                 : ValueFromBefore(book, *before);
+            if (!score) {
+                return std::nullopt;
+            }
+            value = std::max(value.value_or(-*score), -*score);
+        }
+    }
+    return value;
+}
+
 }  // namespace
 
 // Bounds on scores by position. A position's 49-bit key is scrambled by a multiplication modulo
@@ -259,50 +280,15 @@ int Solver::Solve(const BitboardPosition& position) {
 
 std::optional<Solver::Hint> Solver::BookHint(const BitboardPosition& position) const {
     const int moves = position.MoveCount();
-    if (m_book == nullptr || moves > m_book->Depth() + 2 || moves <= m_book->Depth()) {
+    if (m_book == nullptr || moves <= m_book->Depth() || moves > m_book->Depth() + 2) {
         return std::nullopt;
     }
-    // The most a position the book scores can be worth to its side to move, after any of its
-    // moves, as seen from the side then to move. Each is a lower bound on the score after the
-    // move; nothing when the book fails.
-    const auto boundAfterMove = [this](const BitboardPosition& after) -> std::optional<int> {
-        std::optional<int> bound;
-        for (int column = 1; column <= BitboardPosition::kColumns; ++column) {
-            if (const std::optional<BitboardPosition> before = after.Before(column)) {
-                const std::optional<int> score = m_book->Score(*before);
-                if (!score) {
-                    return std::nullopt;
-                }
-                bound = std::max(bound.value_or(-*score), -*score);
-            }
-        }
-        return bound;
-    };
-    if (moves == m_book->Depth() + 1) {
-        // No move can be worth more to its mover than the position before it: a proven bound,
-        // and the score itself after a best move.
-        const std::optional<int> bound = boundAfterMove(position);
-        if (!bound) {
-            return std::nullopt;
-        }
-        return Hint{*bound, *bound};
-    }
-    // Two discs beyond: if both last moves were best, the position is worth, to its side to move,
-    // the negation of the bound on each position before it; the most of them is the guess.
-    std::optional<int> guess;
-    for (int column = 1; column <= BitboardPosition::kColumns; ++column) {
-        if (const std::optional<BitboardPosition> before = position.Before(column)) {
-            const std::optional<int> bound = boundAfterMove(*before);
-            if (!bound) {
-                return std::nullopt;
-            }
-            guess = std::max(guess.value_or(-*bound), -*bound);
-        }
-    }
-    if (!guess) {
+    const std::optional<int> value = ValueFromBefore(*m_book, position);
+    if (!value) {
         return std::nullopt;
     }
-    return Hint{-(kCells - moves) / 2, *guess};
+    // One disc beyond, a proven bound; two discs beyond, only the likeliest score.
+    return Hint{moves == m_book->Depth() + 1 ? *value : -(kCells - moves) / 2, *value};
 }
 
 std::array<std::optional<int>, BitboardPosition::kColumns> Solver::MoveScores(

@@ -227,19 +227,14 @@ TEST(OpeningBookTest, KnowsTheOpeningAndRefusesDamagedBooks) {
     }
 
     // Just beyond the book, the search starts from what the book says of the positions before.
-    // After the quickest entries whose moves leave the opponent no win at once (so that each move
-    // is searched), every move and reply must still score as without a book, and the moves that
-    // keep an entry's score must be those BestMoves finds.
+    // After the quickest entries whose moves leave the opponent no win at once (none of its winning
+    // cells is free or just above a free one, so that each move is searched), every move and reply
+    // must still score as without a book, and the moves that keep an entry's score must be those
+    // BestMoves finds.
     Solver plain;
     std::vector<BitboardPosition> quiet;
-    std::copy_if(frontier.begin(), frontier.end(), std::back_inserter(quiet), [](auto entry) {
-        for (int column = 1; column <= BitboardPosition::kColumns; ++column) {
-            BitboardPosition child = entry;
-            if (entry.CanPlay(column) && (child.Play(column), child.CanWinNext())) {
-                return false;
-            }
-        }
-        return true;
+    std::copy_if(frontier.begin(), frontier.end(), std::back_inserter(quiet), [](const auto& e) {
+        return (e.OpponentWinningCells() & (e.Playable() | e.Playable() << 1)) == 0;
     });
     quiet.resize(2);
     for (const BitboardPosition& entry : quiet) {
