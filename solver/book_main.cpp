@@ -193,6 +193,7 @@ int main(int argc, char** argv) {
         }
     };
     std::vector<std::thread> threads;
+    threads.reserve(static_cast<std::size_t>(jobs));
     for (int i = 0; i < jobs; ++i) {
         threads.emplace_back(work);
     }

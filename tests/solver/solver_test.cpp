@@ -288,11 +288,17 @@ TEST(OpeningBookTest, KnowsTheOpeningAndRefusesDamagedBooks) {
 // The next book's generation from the committed one, stopped after two seconds and resumed: no
 // position is solved twice, and each one solved scores as with a solver without a book.
 TEST(BookProgramTest, GeneratesFromAShallowerBookAndResumes) {
+    std::string error;
+    const std::optional<OpeningBook> book = OpeningBook::Load(FOURFALL_BOOK, error);
+    ASSERT_TRUE(book) << error;
+    const std::string depth = std::to_string(book->Depth());
+    const std::string deeper = std::to_string(book->Depth() + 1);
     const std::string out = ::testing::TempDir() + "/deeper.book";
     std::remove((out + ".partial").c_str());
     const std::string program = std::string(FOURFALL_BOOK_PROGRAM) + " --from " + FOURFALL_BOOK;
     for (int run = 0; run < 2; ++run) {
-        const std::string command = "timeout -s INT 2 " + program + " --depth 9 " + out;
+        const std::string command =
+            "timeout -s INT 2 " + program + " --depth " + deeper + " " + out;
         ASSERT_EQ(WEXITSTATUS(std::system((command + " 2>/dev/null").c_str())), 124);
     }
     std::map<std::uint64_t, int> scores;
@@ -304,18 +310,20 @@ TEST(BookProgramTest, GeneratesFromAShallowerBookAndResumes) {
     EXPECT_EQ(scores.size(), lines) << "a position solved twice";
     EXPECT_GE(lines, 2u);
     Solver plain;
-    for (const BitboardPosition& position : OpeningBook::Frontier(9)) {
+    for (const BitboardPosition& position : OpeningBook::Frontier(book->Depth() + 1)) {
         if (const auto found = scores.find(OpeningBook::CanonicalKey(position));
             found != scores.end()) {
             EXPECT_EQ(plain.Solve(position), found->second) << position.ToRows();
         }
     }
 
-    EXPECT_EQ(WEXITSTATUS(std::system((program + " --depth 8 " + out + " 2>" + out).c_str())), 1);
+    EXPECT_EQ(
+        WEXITSTATUS(std::system((program + " --depth " + depth + " " + out + " 2>" + out).c_str())),
+        1);
     std::stringstream message;
     message << std::ifstream(out).rdbuf();
     EXPECT_EQ(message.str(), "fourfall-book: the book " + std::string(FOURFALL_BOOK) +
-                                 " is not shallower than 8\n");
+                                 " is not shallower than " + depth + "\n");
 }
 
 TEST(SolveProgramTest, AnswersGoodLinesAndNamesTheBadOnes) {
