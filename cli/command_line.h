@@ -2,15 +2,17 @@
 
 #include <CLI/CLI.hpp>
 
+#include <exception>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
 
 // What the project's command-line programs share of CLI11: the help that begins with the
-// program's own usage line and its description, and one way of answering --help, --version and
-// usage errors.
+// program's own usage line and its description, one way of answering --help, --version and
+// usage errors, and of ending on an error nobody foresaw.
 
 // Prints "usage: USAGE", then the description, in place of CLI11's usage line and description.
 class UsageFormatter : public CLI::Formatter {
@@ -56,4 +58,24 @@ inline std::optional<int> ParseOrAnswer(CLI::App& app, int argc, char** argv, co
         return 0;
     }
     return std::nullopt;
+}
+
+// The exit status of a program that met an error it could not go on from.
+inline constexpr int kFailureStatus = 1;
+
+// Runs `body`, a program's main, and returns its exit status. An exception escaping it (memory or
+// threads running out) becomes "NAME: what" on standard error and kFailureStatus, in place of an
+// abort; what the program wrote before (a log, a .partial file) stays as it was.
+template <typename Body>
+int RunReportingFailure(const char* name, Body body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        std::cerr << name << ": out of memory\n";
+    } catch (const std::exception& e) {
+        std::cerr << name << ": " << e.what() << "\n";
+    } catch (...) {
+        std::cerr << name << ": an unknown error\n";
+    }
+    return kFailureStatus;
 }

@@ -31,9 +31,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitBadLog = 1;
 constexpr int kExitUsage = kUsageErrorStatus;
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     CLI::App app(
         "Prints the final report of fourfall-match from the logs of one run (its shards, or a run\n"
         "and its resumptions); a game found in several logs counts once.",
@@ -59,7 +57,7 @@ int main(int argc, char** argv) {
     app.add_option("LOG", logs, "a log written by fourfall-match --log");
     app.footer(
         "Exit status: 0 the report was printed, 1 a log could not be read or belongs to "
-        "another run, 2 a usage error.");
+        "another run, or the run failed (out of memory, say), 2 a usage error.");
     if (const std::optional<int> status =
             ParseOrAnswer(app, argc, argv, version, FOURFALL_VERSION)) {
         return *status;
@@ -143,4 +141,10 @@ int main(int argc, char** argv) {
         std::cout << MatchReport::Final(records, run->names, sprt);
     }
     return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return RunReportingFailure("fourfall-report", [&] { return Run(argc, argv); });
 }

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <fstream>
 #include <iostream>
 #include <mutex>
@@ -73,9 +74,7 @@ std::unordered_map<std::uint64_t, int> ReadPartial(const std::string& path) {
     return scores;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     CLI::App app(
         "Generates the opening book of fourfall-solve and fourfall-perfect-bot: solves every\n"
         "position with DEPTH discs and writes their scores to BOOK. A stopped run resumes from\n"
@@ -172,33 +171,52 @@ int main(int argc, char** argv) {
     std::size_t solved = 0;
     bool writeFailed = false;
     const auto start = std::chrono::steady_clock::now();
+    // The first error of a job (no memory for its table, say) or of starting one: the other jobs
+    // finish the positions they are solving and take no more, and the error ends the program.
+    std::exception_ptr failure;
+    const auto fail = [&] {
+        const std::lock_guard lock(mutex);
+        failure = failure ? failure : std::current_exception();
+        next = todo.size();
+    };
     const auto work = [&] {
-        Solver solver(tableBits);
-        solver.UseBook(shallower ? &*shallower : nullptr);
-        for (std::size_t i; (i = next++) < todo.size();) {
-            const int score = solver.Solve(todo[i]);
-            const std::uint64_t key = OpeningBook::CanonicalKey(todo[i]);
-            const std::lock_guard lock(mutex);
-            done[key] = score;
-            partial << key << " " << score << "\n" << std::flush;
-            writeFailed = writeFailed || !partial;
-            ++solved;
-            const double seconds =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            std::fprintf(stderr,
-                         "fourfall-book: %zu of %zu solved, %.1f s each, about %.0f min left\n",
-                         solved, todo.size(), seconds / static_cast<double>(solved) * jobs,
-                         seconds / static_cast<double>(solved) *
-                             static_cast<double>(todo.size() - solved) / 60.0);
+        try {
+            Solver solver(tableBits);
+            solver.UseBook(shallower ? &*shallower : nullptr);
+            for (std::size_t i; (i = next++) < todo.size();) {
+                const int score = solver.Solve(todo[i]);
+                const std::uint64_t key = OpeningBook::CanonicalKey(todo[i]);
+                const std::lock_guard lock(mutex);
+                done[key] = score;
+                partial << key << " " << score << "\n" << std::flush;
+                writeFailed = writeFailed || !partial;
+                ++solved;
+                const double seconds =
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                std::fprintf(stderr,
+                             "fourfall-book: %zu of %zu solved, %.1f s each, about %.0f min left\n",
+                             solved, todo.size(), seconds / static_cast<double>(solved) * jobs,
+                             seconds / static_cast<double>(solved) *
+                                 static_cast<double>(todo.size() - solved) / 60.0);
+            }
+        } catch (...) {
+            fail();
         }
     };
     std::vector<std::thread> threads;
     threads.reserve(static_cast<std::size_t>(jobs));
-    for (int i = 0; i < jobs; ++i) {
-        threads.emplace_back(work);
+    try {
+        for (int i = 0; i < jobs; ++i) {
+            threads.emplace_back(work);
+        }
+    } catch (...) {
+        fail();
     }
     for (std::thread& thread : threads) {
         thread.join();
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
     }
     if (writeFailed) {
         std::cerr << "fourfall-book: cannot write " << partialPath << "\n";
@@ -218,4 +236,10 @@ int main(int argc, char** argv) {
     std::remove(partialPath.c_str());
     std::fprintf(stderr, "fourfall-book: wrote %s, %zu entries\n", path.c_str(), frontier.size());
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return RunReportingFailure("fourfall-book", [&] { return Run(argc, argv); });
 }

@@ -41,9 +41,7 @@ std::string Problem(const std::string& moves, std::optional<BitboardPosition>& p
     return {};
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     CLI::App app(
         "Prints the exact score of each position read from standard input, one a line as its\n"
         "moves (\"4453\"; an empty line is the empty board), for the side to move: 0 a draw, 22\n"
@@ -60,8 +58,8 @@ int main(int argc, char** argv) {
         ->type_name("FILE");
     app.add_flag("--version", version, "print the version");
     app.footer(
-        "Exit status: 0 every line was answered, 1 a line was no legal unfinished position, "
-        "2 a usage error.");
+        "Exit status: 0 every line was answered, 1 a line was no legal unfinished position or "
+        "the run failed (out of memory, say), 2 a usage error.");
     if (const std::optional<int> status =
             ParseOrAnswer(app, argc, argv, version, FOURFALL_VERSION)) {
         return *status;
@@ -102,4 +100,10 @@ int main(int argc, char** argv) {
         std::cout << std::endl;
     }
     return failed ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return RunReportingFailure("fourfall-solve", [&] { return Run(argc, argv); });
 }

@@ -328,6 +328,20 @@ TEST(BookProgramTest, GeneratesFromAShallowerBookAndResumes) {
     message << std::ifstream(out + ".err").rdbuf();
     EXPECT_EQ(message.str(),
               "fourfall-book: the book " FOURFALL_BOOK " is not shallower than " + depth + "\n");
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // Tables of 8 GB in an address space of 1 GB: the jobs end with one line, not an abort.
+    const std::string starved = "ulimit -v 1000000; " FOURFALL_BOOK_PROGRAM
+                                " --depth 1 --jobs 2 --table-bits 30 " +
+                                out + ".starved 2>" + out + ".err";
+    EXPECT_EQ(WEXITSTATUS(std::system(starved.c_str())), 1);
+    std::ifstream err(out + ".err");
+    std::string last;
+    for (std::string line; std::getline(err, line);) {
+        last = line;
+    }
+    EXPECT_EQ(last, "fourfall-book: out of memory");
+#endif
 }
 
 TEST(SolveProgramTest, AnswersGoodLinesAndNamesTheBadOnes) {
