@@ -106,7 +106,15 @@ def close_to(colour, want, tolerance=10):
 
 
 def xdotool(env, *args):
-    return subprocess.check_output(["xdotool", *args], env=env, text=True)
+    # On a loaded machine xdotool now and then fails to connect to the display once
+    # ("Can't open display"); a window that never shows still makes "search --sync" wait forever.
+    for attempt in range(3):
+        try:
+            return subprocess.check_output(["xdotool", *args], env=env, text=True)
+        except subprocess.CalledProcessError:
+            if attempt == 2:
+                raise
+            time.sleep(0.5)
 
 
 def click(env, point):
