@@ -2,7 +2,8 @@
 // the end (more than 28 discs), in the middle (15 to 28) and at the beginning (12 to 14) of a
 // game, single-threaded, each set drawn from its own seed and solved with an emptied table per
 // position. Then, with the opening book (build/share/fourfall/opening.book), positions the book
-// answers (up to its depth) and the slowest ones, just beyond it. It reports and asserts nothing.
+// answers (up to its depth) and the slowest ones, just beyond it, also with a thread for each
+// processor, as fourfall-solve and fourfall-perfect-bot search. It reports and asserts nothing.
 // Usage: solver_bench [end=1000] [middle=1000] [begin=1000] [beyond=10]
 
 #include "solver/opening_book.h"
@@ -45,7 +46,7 @@ BitboardPosition RandomPosition(std::mt19937& random, int low, int high) {
 }
 
 void Measure(const char* name, int count, int low, int high, unsigned seed,
-             const OpeningBook* book = nullptr) {
+             const OpeningBook* book = nullptr, int threads = 1) {
     if (count <= 0) {
         return;
     }
@@ -55,6 +56,7 @@ void Measure(const char* name, int count, int low, int high, unsigned seed,
     int overSecond = 0;
     Solver solver;
     solver.UseBook(book);
+    solver.UseThreads(threads);
     for (int i = 0; i < count; ++i) {
         const BitboardPosition position = RandomPosition(random, low, high);
         solver.Reset();
@@ -93,5 +95,10 @@ int main(int argc, char** argv) {
     const int beyond = argc > 4 ? std::atoi(argv[4]) : 10;
     Measure("book", 1000, 0, book->Depth(), 4, &*book);
     Measure("beyond", beyond, book->Depth() + 1, book->Depth() + 2, 5, &*book);
+    const int threads = Solver::Processors();
+    if (threads > 1) {
+        const std::string name = "beyond/" + std::to_string(threads);
+        Measure(name.c_str(), beyond, book->Depth() + 1, book->Depth() + 2, 5, &*book, threads);
+    }
     return 0;
 }

@@ -1,5 +1,5 @@
 // fourfall-perfect-bot: plays perfectly, with the exact solver and its opening book. Usage:
-//   fourfall-perfect-bot [--seed N] [--book FILE] [--verbose]
+//   fourfall-perfect-bot [--seed N] [--book FILE] [--threads N] [--verbose]
 // It plays a move of the best score; among equal moves the most central, or with --seed one
 // drawn at random. --verbose writes a "?" line with the scores of the seven moves before every
 // move.
@@ -20,19 +20,20 @@
 namespace {
 
 constexpr const char kHelp[] =
-    "usage: fourfall-perfect-bot [--seed N] [--book FILE] [--verbose]\n"
+    "usage: fourfall-perfect-bot [--seed N] [--book FILE] [--threads N] [--verbose]\n"
     "A sample four-in-a-row bot that plays perfectly: it solves every position exactly (with an\n"
     "opening book for the first moves) and plays a move of the best score, the most central of\n"
     "equal moves. It speaks the line protocol of fourfall-moderator and fourfall-match on its\n"
     "standard input and output (see fourfall-bots(7)) and can start games from openings.\n"
     "  --seed N       choose among equally good moves at random, from seed N\n"
     "  --book FILE    the opening book (default: share/fourfall/opening.book of the installation)\n"
+    "  --threads N    share each search among N threads (default 1)\n"
     "  --verbose      write a \"?\" note with the score of each move before each move\n"
     "  --help         print this text\n"
     "  --version      print the version\n";
 
 int Usage() {
-    std::cerr << "usage: fourfall-perfect-bot [--seed N] [--book FILE] [--verbose]\n";
+    std::cerr << "usage: fourfall-perfect-bot [--seed N] [--book FILE] [--threads N] [--verbose]\n";
     return 2;
 }
 
@@ -41,6 +42,9 @@ int Usage() {
 int main(int argc, char** argv) {
     bool verbose = false;
     std::optional<std::uint64_t> seed;
+    // One thread unless told otherwise: in a match of many games at once, a bot that took every
+    // processor would slow the bots of the other games.
+    int threads = 1;
     std::optional<std::string> bookPath;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -59,6 +63,14 @@ int main(int argc, char** argv) {
                 return Usage();
             }
             seed = number;
+        } else if (arg == "--threads" && i + 1 < argc) {
+            const std::string_view value = argv[++i];
+            const auto [end, error] =
+                std::from_chars(value.data(), value.data() + value.size(), threads);
+            if (error != std::errc() || end != value.data() + value.size() || threads < 1 ||
+                threads > 256) {
+                return Usage();
+            }
         } else if (arg == "--book" && i + 1 < argc) {
             bookPath = argv[++i];
         } else {
@@ -80,6 +92,7 @@ int main(int argc, char** argv) {
 
     Solver solver;
     solver.UseBook(book ? &*book : nullptr);
+    solver.UseThreads(threads);
     std::mt19937_64 random(seed.value_or(0));
     BotLoop loop(
         [&](const BitboardPosition& position) {

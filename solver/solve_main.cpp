@@ -48,14 +48,19 @@ int Run(int argc, char** argv) {
         "minus the winner's discs at the end when it wins with perfect play, that number minus 22\n"
         "when it loses. The opening book answers the first moves at once.",
         "fourfall-solve");
-    UseProjectHelp(app, "fourfall-solve [--moves] [--book FILE] < POSITIONS");
+    UseProjectHelp(app, "fourfall-solve [--moves] [--book FILE] [--threads N] < POSITIONS");
     bool moves = false;
+    int threads = Solver::Processors();
     std::string bookPath;
     bool version = false;
     app.add_flag("--moves", moves, "also print the score of each of the seven moves (- if full)");
     app.add_option("--book", bookPath,
                    "the opening book (default: share/fourfall/opening.book of the installation)")
         ->type_name("FILE");
+    app.add_option("--threads", threads,
+                   "threads to share each search among (default: the machine's processors)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 256));
     app.add_flag("--version", version, "print the version");
     app.footer(
         "Exit status: 0 every line was answered, 1 a line was no legal unfinished position or "
@@ -78,6 +83,7 @@ int Run(int argc, char** argv) {
     }
     Solver solver;
     solver.UseBook(book ? &*book : nullptr);
+    solver.UseThreads(threads);
     bool failed = false;
     std::string line;
     for (int number = 1; std::getline(std::cin, line); ++number) {

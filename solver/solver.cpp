@@ -1,7 +1,12 @@
 #include "solver/solver.h"
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -14,6 +19,9 @@ constexpr std::uint64_t kStopCheckMask = (1 << 14) - 1;
 // Positions with fewer discs than this look up their moves' positions in the table before
 // searching any of them.
 constexpr int kCutByTableBelow = 24;
+// Searches share work among threads only at positions with fewer discs than this, whose trees are
+// large enough to repay starting a thread.
+constexpr int kSplitBelow = 24;
 
 // No move can be worth more to its mover than the position before it, so what a position is worth
 // to its side to move is at least the most, over the positions it can have come from, of what each
@@ -51,6 +59,10 @@ std::optional<int> ValueFromBefore(const OpeningBook& book, const BitboardPositi
 // An entry: bits 0-5 the upper bound and bits 6-11 the lower bound (each as score - kMinScore + 1;
 // 0 for none), bits 12-17 the discs of the position, bits 18 and up the rest of the scrambled key.
 // An empty entry holds no bounds, so a key that happens to match one learns nothing from it.
+//
+// Threads share a table: each entry is read and written whole and atomically, and holds a true
+// bound of the position whose identity it carries, so a race can lose an entry but never make one
+// wrong.
 struct Solver::Table {
     struct Entry {
         int upper = 0;  // 0: none, else score - kMinScore + 1
@@ -62,41 +74,48 @@ struct Solver::Table {
 
     void Put(std::uint64_t key, Entry entry, int moves) {
         const std::uint64_t scrambled = Scramble(key);
-        std::uint64_t* pair = &entries[PairAt(scrambled)];
+        std::atomic<std::uint64_t>* pair = &entries[PairAt(scrambled)];
         const std::uint64_t id = scrambled & IdentityMask();
         for (int i = 0; i < 2; ++i) {
-            if (IdentityOf(pair[i]) == id) {
+            const std::uint64_t bits = pair[i].load(std::memory_order_relaxed);
+            if (IdentityOf(bits) == id) {
                 // What the new search did not find, the old entry may still know.
-                const Entry old = Decode(pair[i]);
+                const Entry old = Decode(bits);
                 entry.upper = entry.upper != 0 ? entry.upper : old.upper;
                 entry.lower = entry.lower != 0 ? entry.lower : old.lower;
-                pair[i] = Encode(entry, moves, id);
+                pair[i].store(Encode(entry, moves, id), std::memory_order_relaxed);
                 return;
             }
         }
         const std::uint64_t encoded = Encode(entry, moves, id);
-        if (pair[0] == 0 || moves <= static_cast<int>(pair[0] >> kMovesShift & 63)) {
+        const std::uint64_t first = pair[0].load(std::memory_order_relaxed);
+        if (first == 0 || moves <= static_cast<int>(first >> kMovesShift & 63)) {
             // A position nearer the root takes the first entry, and the one it displaces the
             // second.
-            pair[1] = pair[0];
-            pair[0] = encoded;
+            pair[1].store(first, std::memory_order_relaxed);
+            pair[0].store(encoded, std::memory_order_relaxed);
             return;
         }
-        pair[1] = encoded;
+        pair[1].store(encoded, std::memory_order_relaxed);
     }
     Entry Get(std::uint64_t key) const {
         const std::uint64_t scrambled = Scramble(key);
-        const std::uint64_t* pair = &entries[PairAt(scrambled)];
+        const std::atomic<std::uint64_t>* pair = &entries[PairAt(scrambled)];
         const std::uint64_t id = scrambled & IdentityMask();
         for (int i = 0; i < 2; ++i) {
-            if (IdentityOf(pair[i]) == id) {
-                return Decode(pair[i]);
+            const std::uint64_t bits = pair[i].load(std::memory_order_relaxed);
+            if (IdentityOf(bits) == id) {
+                return Decode(bits);
             }
         }
         return {};
     }
     void Prefetch(std::uint64_t key) const { __builtin_prefetch(&entries[PairAt(Scramble(key))]); }
-    void Clear() { std::fill(entries.begin(), entries.end(), 0); }
+    void Clear() {
+        for (std::atomic<std::uint64_t>& entry : entries) {
+            entry.store(0, std::memory_order_relaxed);
+        }
+    }
 
     static constexpr int kMovesShift = 12;
     static constexpr int kIdentityShift = 18;
@@ -124,10 +143,33 @@ struct Solver::Table {
     // The scrambled key's bits below the pair's number.
     int identityBits;
     // The vector's storage is aligned to 16 bytes, so a pair never straddles two cache lines.
-    std::vector<std::uint64_t> entries;
+    std::vector<std::atomic<std::uint64_t>> entries;
 };
 
-Solver::Solver(int log2Entries) : m_table(std::make_unique<Table>(log2Entries)) {}
+Solver::Solver(int log2Entries)
+    : m_table(std::make_shared<Table>(log2Entries)),
+      m_idleThreads(std::make_shared<std::atomic<int>>(0)) {}
+
+Solver::Solver(const Solver& owner, std::function<bool()> stop)
+    : m_table(owner.m_table),
+      m_book(owner.m_book),
+      m_stop(std::move(stop)),
+      m_idleThreads(owner.m_idleThreads) {}
+
+void Solver::UseThreads(int threads) {
+    *m_idleThreads = threads - 1;
+}
+
+int Solver::Processors() {
+    return static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+}
+
+bool Solver::TakeIdleThread() {
+    int idle = m_idleThreads->load();
+    while (idle > 0 && !m_idleThreads->compare_exchange_weak(idle, idle - 1)) {
+    }
+    return idle > 0;
+}
 
 Solver::~Solver() = default;
 
@@ -135,7 +177,8 @@ void Solver::Reset() {
     m_table->Clear();
 }
 
-int Solver::Negamax(const BitboardPosition& position, int alpha, int beta) {
+template <bool kSplit>
+int Solver::Search(const BitboardPosition& position, int alpha, int beta) {
     if ((++m_nodes & kStopCheckMask) == 0 && m_stop && m_stop()) {
         throw Stopped{};
     }
@@ -212,9 +255,17 @@ int Solver::Negamax(const BitboardPosition& position, int alpha, int beta) {
         }
     }
     for (int i = 0; i < count; ++i) {
-        BitboardPosition child = position;
-        child.Play(BitboardPosition::ColumnOf(candidates[i]));
-        const int score = -Negamax(child, -beta, -alpha);
+        int score = 0;
+        if (kSplit && i > 0 && count - i > 1 && TakeIdleThread()) {
+            // The first move decided nothing, and a thread is idle: it shares the others.
+            score = SearchShared(position, candidates + i, count - i, alpha, beta);
+            i = count;
+        } else {
+            BitboardPosition child = position;
+            child.Play(BitboardPosition::ColumnOf(candidates[i]));
+            score = kSplit && moves + 1 < kSplitBelow ? -Search<true>(child, -beta, -alpha)
+                                                      : -Negamax(child, -beta, -alpha);
+        }
         if (score >= beta) {
             m_table->Put(key, {0, score - kMinScore + 1}, moves);
             return score;
@@ -225,6 +276,77 @@ int Solver::Negamax(const BitboardPosition& position, int alpha, int beta) {
     }
     m_table->Put(key, {alpha - kMinScore + 1, 0}, moves);
     return alpha;
+}
+
+int Solver::SearchShared(const BitboardPosition& position, const std::uint64_t* moves, int count,
+                         int alpha, int beta) {
+    std::atomic<int> next{0};
+    std::atomic<bool> over{false};
+    std::mutex mutex;
+    int best = INT_MIN;
+    int searched = 0;
+    std::exception_ptr failure;
+    // Each thread takes the next move until none is left or one reaches beta, which stops the
+    // others' searches: their trees are not needed then.
+    const auto work = [&](Solver& solver) {
+        try {
+            for (int i; !over && (i = next++) < count;) {
+                BitboardPosition child = position;
+                child.Play(BitboardPosition::ColumnOf(moves[i]));
+                const int score = position.MoveCount() + 1 < kSplitBelow
+                                      ? -solver.Search<true>(child, -beta, -alpha)
+                                      : -solver.Negamax(child, -beta, -alpha);
+                const std::lock_guard lock(mutex);
+                best = std::max(best, score);
+                ++searched;
+                over = over || score >= beta;
+            }
+        } catch (const Stopped&) {
+            // By another thread's result, or by the caller's stop condition: see below.
+        } catch (...) {
+            const std::lock_guard lock(mutex);
+            failure = failure ? failure : std::current_exception();
+            over = true;
+        }
+    };
+    const std::function<bool()> outer = m_stop;
+    std::function<bool()> stop = [&] { return over || (outer && outer()); };
+    Solver helper(*this, stop);
+    // This thread stops likewise until the threads are done; swapped, so nothing can throw after
+    // the helper's thread has started.
+    m_stop.swap(stop);
+    std::thread thread;
+    try {
+        // The helper is idle again once no move is left for it, even while this thread still
+        // searches its last one, whose tree it may then be claimed to share.
+        thread = std::thread([&] {
+            work(helper);
+            ++*m_idleThreads;
+        });
+    } catch (...) {
+        // No thread to be had: this one does all the work.
+        ++*m_idleThreads;
+    }
+    work(*this);
+    if (thread.joinable()) {
+        thread.join();
+    }
+    m_stop.swap(stop);
+    m_nodes += helper.m_nodes;
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    if (best < beta && searched < count) {
+        // Some move went unsearched and none reached beta: the caller's condition stopped them.
+        throw Stopped{};
+    }
+    return best;
+}
+
+int Solver::NullWindow(const BitboardPosition& position, int score) {
+    return *m_idleThreads > 0 && position.MoveCount() < kSplitBelow
+               ? Search<true>(position, score, score + 1)
+               : Negamax(position, score, score + 1);
 }
 
 int Solver::Solve(const BitboardPosition& position) {
@@ -263,7 +385,7 @@ int Solver::Solve(const BitboardPosition& position) {
         } else if (probe >= 0 && high / 2 > probe) {
             probe = high / 2;
         }
-        const int result = Negamax(position, probe, probe + 1);
+        const int result = NullWindow(position, probe);
         if (result <= probe) {
             high = result;
             // The guess held as an upper bound: one search more shows whether it is the score.
@@ -318,7 +440,7 @@ bool Solver::AtMost(const BitboardPosition& position, int score) {
     if (const std::optional<Hint> hint = BookHint(position); hint && hint->low > score) {
         return false;
     }
-    return Negamax(position, score, score + 1) <= score;
+    return NullWindow(position, score) <= score;
 }
 
 std::pair<int, std::vector<int>> Solver::BestMoves(const BitboardPosition& position, Moves which) {

@@ -4,6 +4,7 @@
 #include "solver/opening_book.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -24,8 +25,9 @@
 // discs beyond it start from what it says of the positions before them; without a book, or
 // further beyond its depth, positions near the start of a game take seconds or more.
 //
-// Single-threaded: one solver per thread. The table is kept between calls, so solving the
-// positions of one game in turn reuses what was found.
+// One solver per calling thread; with UseThreads, a solver shares the work of each large search
+// among threads of its own. The table is kept between calls, so solving the positions of one game
+// in turn reuses what was found.
 class Solver {
 public:
     static constexpr int kMinScore = -(BitboardPosition::kCells) / 2 + 3;
@@ -66,8 +68,16 @@ public:
     // Thrown out of a search once the stop condition holds.
     struct Stopped {};
     // Makes searches test `stop` every few thousand nodes and throw Stopped once it returns true
-    // (the table keeps only what whole searches found); an empty function: never stop.
+    // (the table keeps only what whole searches found); an empty function: never stop. With more
+    // than one thread, each of them calls it.
     void StopWhen(std::function<bool()> stop) { m_stop = std::move(stop); }
+
+    // Shares the search of each position with many discs still to play among `threads` threads
+    // (1, the default: the calling thread alone). The scores and moves stay the same. Precondition:
+    // threads >= 1.
+    void UseThreads(int threads);
+    // The processors of the machine, the threads the programs use unless told otherwise.
+    static int Processors();
 
     // Answers positions with at most book->Depth() discs from `book` (which must outlive the
     // solver); nullptr for none.
@@ -82,7 +92,25 @@ public:
 private:
     struct Table;
 
-    int Negamax(const BitboardPosition& position, int alpha, int beta);
+    // A helper of the solver `owner`, searching in its table.
+    Solver(const Solver& owner, std::function<bool()> stop);
+
+    // Negamax; with kSplit, once the first move has decided nothing (so that every other move
+    // has to be searched), an idle thread shares the other moves.
+    template <bool kSplit>
+    int Search(const BitboardPosition& position, int alpha, int beta);
+    int Negamax(const BitboardPosition& position, int alpha, int beta) {
+        return Search<false>(position, alpha, beta);
+    }
+    // Claims one of the idle threads, if any.
+    bool TakeIdleThread();
+    // Negamax(position, score, score + 1), split among the threads when there are any.
+    int NullWindow(const BitboardPosition& position, int score);
+    // The best of -Negamax(child, -beta, -alpha) over the `count` moves, or the first of them to
+    // reach beta, with the moves shared with a thread claimed by TakeIdleThread, which it gives
+    // back.
+    int SearchShared(const BitboardPosition& position, const std::uint64_t* moves, int count,
+                     int alpha, int beta);
     // What the book tells of a position just beyond its depth, from the positions it came from.
     struct Hint {
         int low;    // a proven lower bound on the score
@@ -92,8 +120,10 @@ private:
     // True when the score of `position` is at most `score`. Precondition as Solve.
     bool AtMost(const BitboardPosition& position, int score);
 
-    std::unique_ptr<Table> m_table;
+    std::shared_ptr<Table> m_table;
     const OpeningBook* m_book = nullptr;
     std::function<bool()> m_stop;
+    // Threads that may still be started, shared by the solver and its helpers.
+    std::shared_ptr<std::atomic<int>> m_idleThreads;
     std::uint64_t m_nodes = 0;
 };

@@ -69,10 +69,10 @@ TEST_P(PerfectPlayTest, NeverDoesWorseThanItsPositionAndNeverBlunders) {
         }
     }
     RunnerProcess runner(
-        dir,
-        {"--games", "10", "--openings", "openings.txt", "--audit", "--book", FOURFALL_BOOK_PATH,
-         "--log", "log.txt", "--concurrency", "2",
-         std::string(FOURFALL_PERFECT_BOT_PATH) + " --book " + FOURFALL_BOOK_PATH, GetParam()});
+        dir, {"--games", "10", "--openings", "openings.txt", "--audit", "--book",
+              FOURFALL_BOOK_PATH, "--log", "log.txt", "--concurrency", "2",
+              std::string(FOURFALL_PERFECT_BOT_PATH) + " --threads 2 --book " + FOURFALL_BOOK_PATH,
+              GetParam()});
     ASSERT_EQ(runner.Wait(300s), 0) << runner.Stderr();
 
     std::string error;
@@ -117,15 +117,16 @@ TEST_P(PerfectPlayTest, NeverDoesWorseThanItsPositionAndNeverBlunders) {
 }
 
 // From the empty board the first mover wins with perfect play: the perfect bot, moving first,
-// wins against the strong bot with every move of the best score. The first moves beyond the book
-// take up to a second or two, several times that under a sanitizer: the move time is generous.
+// wins against the strong bot with every move of the best score, its searches shared by two
+// threads. The first moves beyond the book take up to a second or two, several times that under a
+// sanitizer: the move time is generous.
 TEST(PerfectPlayFromTheStartTest, WinsAsFirstMoverWithEveryMoveTheBest) {
     TempDir temp;
-    RunnerProcess runner(
-        temp.Path(),
-        {"--games", "1", "--audit", "--book", FOURFALL_BOOK_PATH, "--move-time", "120s", "--log",
-         "log.txt", std::string(FOURFALL_PERFECT_BOT_PATH) + " --book " + FOURFALL_BOOK_PATH,
-         std::string(FOURFALL_STRONG_BOT_PATH) + " --time-ms 50"});
+    RunnerProcess runner(temp.Path(), {"--games", "1", "--audit", "--book", FOURFALL_BOOK_PATH,
+                                       "--move-time", "120s", "--log", "log.txt",
+                                       std::string(FOURFALL_PERFECT_BOT_PATH) +
+                                           " --threads 2 --book " + FOURFALL_BOOK_PATH,
+                                       std::string(FOURFALL_STRONG_BOT_PATH) + " --time-ms 50"});
     ASSERT_EQ(runner.Wait(280s), 0) << runner.Stderr();
     std::string error;
     const std::optional<MatchLog::Contents> log =

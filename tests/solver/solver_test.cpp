@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -98,11 +99,19 @@ TEST(SolverTest, AgreesWithPlainMinimaxAndWithItsOwnMoveScores) {
     EXPECT_EQ(signs.size(), 3u);
 }
 
-// A crowded table changes the work, never the answer: the smallest table, kept over many games'
-// positions so that their entries evict one another, against a large one.
-TEST(SolverTest, CrowdedTableGivesTheSameScores) {
+// A crowded table or threads sharing one change the work, never the answer: the smallest table,
+// kept over many games' positions so that their entries evict one another, and the same shared
+// by three threads, against a large one; the shared one after a search stopped while the threads
+// shared it, whose entries stay in the table.
+TEST(SolverTest, CrowdedOrSharedTableGivesTheSameAnswers) {
     std::mt19937 random(11);
     Solver crowded(18);
+    Solver shared(18);
+    shared.UseThreads(3);
+    std::atomic<int> checks{0};
+    shared.StopWhen([&] { return ++checks > 20; });
+    EXPECT_THROW(shared.Solve(BitboardPosition::FromMoves("4444").value()), Solver::Stopped);
+    shared.StopWhen({});
     Solver roomy(23);
     for (int solved = 0; solved < 60;) {
         const std::string moves =
@@ -111,7 +120,9 @@ TEST(SolverTest, CrowdedTableGivesTheSameScores) {
             continue;
         }
         const BitboardPosition position = BitboardPosition::FromMoves(moves).value();
-        ASSERT_EQ(crowded.Solve(position), roomy.Solve(position)) << moves;
+        const auto best = roomy.BestMoves(position);
+        ASSERT_EQ(crowded.Solve(position), best.first) << moves;
+        ASSERT_EQ(shared.BestMoves(position), best) << moves;
         ++solved;
     }
 }
