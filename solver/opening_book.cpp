@@ -4,12 +4,12 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <climits>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <unordered_set>
 
 namespace {
 
@@ -35,6 +35,50 @@ void PutLittleEndian(std::string& out, std::uint64_t value, int bytes) {
         out += static_cast<char>((value >> (8 * i)) & 0xff);
     }
 }
+
+// A set of position keys (never 0, which marks a free slot), open addressing with linear probing:
+// the walk of Frontier inserts millions of them, and a node-based set spends most of its time
+// allocating.
+class KeySet {
+public:
+    // Adds `key`; false when it was there already.
+    bool Insert(std::uint64_t key) {
+        if (2 * (m_size + 1) > m_slots.size()) {
+            Grow();
+        }
+        std::size_t at = Slot(key);
+        while (m_slots[at] != 0) {
+            if (m_slots[at] == key) {
+                return false;
+            }
+            at = (at + 1) & (m_slots.size() - 1);
+        }
+        m_slots[at] = key;
+        ++m_size;
+        return true;
+    }
+
+private:
+    std::size_t Slot(std::uint64_t key) const {
+        // The high bits of a multiplication by an odd constant spread nearby keys apart.
+        return static_cast<std::size_t>((key * 0x9e3779b97f4a7c15) >> m_shift);
+    }
+    void Grow() {
+        std::vector<std::uint64_t> old(std::max<std::size_t>(1024, 2 * m_slots.size()), 0);
+        old.swap(m_slots);
+        m_shift = 64 - std::countr_zero(m_slots.size());
+        m_size = 0;
+        for (const std::uint64_t key : old) {
+            if (key != 0) {
+                Insert(key);
+            }
+        }
+    }
+
+    std::vector<std::uint64_t> m_slots;
+    std::size_t m_size = 0;
+    int m_shift = 64;
+};
 
 std::uint64_t GetLittleEndian(const unsigned char* in, int bytes) {
     std::uint64_t value = 0;
@@ -129,11 +173,11 @@ std::string OpeningBook::DefaultPath() {
 
 std::vector<BitboardPosition> OpeningBook::Frontier(int depth) {
     std::vector<BitboardPosition> frontier;
-    std::unordered_set<std::uint64_t> seen;
+    KeySet seen;
     // Every game that nobody has won yet, each position once; a winning move ends a game, so it
     // is never played, but play goes on past a missed win.
     const auto walk = [&](const auto& self, const BitboardPosition& position) -> void {
-        if (!seen.insert(CanonicalKey(position)).second) {
+        if (!seen.Insert(CanonicalKey(position))) {
             return;
         }
         if (position.MoveCount() == depth) {

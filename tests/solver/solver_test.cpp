@@ -220,7 +220,8 @@ TEST(OpeningBookTest, KnowsTheOpeningAndRefusesDamagedBooks) {
     std::string error;
     const std::optional<OpeningBook> book = OpeningBook::Load(FOURFALL_BOOK, error);
     ASSERT_TRUE(book) << error;
-    EXPECT_EQ(book->Size(), OpeningBook::Frontier(book->Depth()).size());
+    std::vector<BitboardPosition> frontier = OpeningBook::Frontier(book->Depth());
+    EXPECT_EQ(book->Size(), frontier.size());
     Solver solver;
     solver.UseBook(&*book);
     EXPECT_EQ(solver.Solve(BitboardPosition()), 1);
@@ -229,7 +230,6 @@ TEST(OpeningBookTest, KnowsTheOpeningAndRefusesDamagedBooks) {
               (std::vector<std::optional<int>>{-2, -1, 0, 1, 0, -1, -2}));
 
     // The entries decided soonest are the quickest to solve again.
-    std::vector<BitboardPosition> frontier = OpeningBook::Frontier(book->Depth());
     std::sort(frontier.begin(), frontier.end(), [&](const auto& a, const auto& b) {
         return std::abs(*book->Score(a)) > std::abs(*book->Score(b));
     });
