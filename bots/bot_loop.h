@@ -1,5 +1,6 @@
 #pragma once
 
+#include <charconv>
 #include <chrono>
 #include <functional>
 #include <iosfwd>
@@ -43,6 +44,18 @@ public:
     // standard output and returns the exit status, 0; nothing for any other argument.
     static std::optional<int> AnswerInfoOption(std::string_view arg, std::string_view program,
                                                std::string_view help);
+
+    // The whole of `text` as a number, as the bots' options take them; nothing when it is not
+    // one or does not fit in T.
+    template <typename T>
+    static std::optional<T> ParseNumber(std::string_view text) {
+        T number{};
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+        if (error != std::errc() || end != text.data() + text.size()) {
+            return std::nullopt;
+        }
+        return number;
+    }
 
 private:
     static int FirstFreeFromCentre(const BitboardPosition& position);

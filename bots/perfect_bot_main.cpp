@@ -8,7 +8,6 @@
 #include "solver/opening_book.h"
 #include "solver/solver.h"
 
-#include <charconv>
 #include <iostream>
 #include <optional>
 #include <random>
@@ -55,22 +54,16 @@ int main(int argc, char** argv) {
         if (arg == "--verbose") {
             verbose = true;
         } else if (arg == "--seed" && i + 1 < argc) {
-            const std::string_view value = argv[++i];
-            std::uint64_t number = 0;
-            const auto [end, error] =
-                std::from_chars(value.data(), value.data() + value.size(), number);
-            if (error != std::errc() || end != value.data() + value.size()) {
+            seed = BotLoop::ParseNumber<std::uint64_t>(argv[++i]);
+            if (!seed) {
                 return Usage();
             }
-            seed = number;
         } else if (arg == "--threads" && i + 1 < argc) {
-            const std::string_view value = argv[++i];
-            const auto [end, error] =
-                std::from_chars(value.data(), value.data() + value.size(), threads);
-            if (error != std::errc() || end != value.data() + value.size() || threads < 1 ||
-                threads > 256) {
+            const std::optional<int> number = BotLoop::ParseNumber<int>(argv[++i]);
+            if (!number || *number < 1 || *number > 256) {
                 return Usage();
             }
+            threads = *number;
         } else if (arg == "--book" && i + 1 < argc) {
             bookPath = argv[++i];
         } else {

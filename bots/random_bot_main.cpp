@@ -5,7 +5,6 @@
 
 #include "bots/bot_loop.h"
 
-#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <iostream>
@@ -21,7 +20,8 @@ namespace {
 constexpr const char kHelp[] =
     "usage: fourfall-random-bot [--seed N] [--verbose] [--delay-ms N]\n"
     "A sample four-in-a-row bot that plays a random free column. It speaks the line protocol of\n"
-    "fourfall-moderator and fourfall-match on its standard input and output (see fourfall-bots(7))\n"
+    "fourfall-moderator and fourfall-match on its standard input and output (see "
+    "fourfall-bots(7))\n"
     "and can start games from openings.\n"
     "  --seed N       the same seed plays the same games (default: a new one every start)\n"
     "  --verbose      write a \"?\" note before each move\n"
@@ -49,13 +49,12 @@ int main(int argc, char** argv) {
         if (arg == "--verbose") {
             verbose = true;
         } else if ((arg == "--seed" || arg == "--delay-ms") && i + 1 < argc) {
-            const std::string_view value = argv[++i];
-            std::uint64_t& number = arg == "--seed" ? seed : delayMs;
-            const auto [end, error] =
-                std::from_chars(value.data(), value.data() + value.size(), number);
-            if (error != std::errc() || end != value.data() + value.size()) {
+            const std::optional<std::uint64_t> number =
+                BotLoop::ParseNumber<std::uint64_t>(argv[++i]);
+            if (!number) {
                 return Usage();
             }
+            (arg == "--seed" ? seed : delayMs) = *number;
         } else {
             return Usage();
         }

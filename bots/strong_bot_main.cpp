@@ -6,7 +6,6 @@
 #include "bots/alpha_beta_searcher.h"
 #include "bots/bot_loop.h"
 
-#include <charconv>
 #include <chrono>
 #include <iostream>
 #include <string_view>
@@ -23,7 +22,8 @@ constexpr const char kHelp[] =
     "usage: fourfall-strong-bot [--time-ms N] [--verbose]\n"
     "A sample four-in-a-row bot that searches for the best move (alpha-beta with a transposition\n"
     "table, deepened until its time is up): good, but beatable. It speaks the line protocol of\n"
-    "fourfall-moderator and fourfall-match on its standard input and output (see fourfall-bots(7))\n"
+    "fourfall-moderator and fourfall-match on its standard input and output (see "
+    "fourfall-bots(7))\n"
     "and can start games from openings.\n"
     "  --time-ms N    thinking time per move in milliseconds (default 300)\n"
     "  --verbose      write a \"?\" note with the search depth and score before each move\n"
@@ -49,12 +49,11 @@ int main(int argc, char** argv) {
         if (arg == "--verbose") {
             verbose = true;
         } else if (arg == "--time-ms" && i + 1 < argc) {
-            const std::string_view value = argv[++i];
-            const auto [end, error] =
-                std::from_chars(value.data(), value.data() + value.size(), budgetMs);
-            if (error != std::errc() || end != value.data() + value.size() || budgetMs < 0) {
+            const std::optional<int> number = BotLoop::ParseNumber<int>(argv[++i]);
+            if (!number || *number < 0) {
                 return Usage();
             }
+            budgetMs = *number;
         } else {
             return Usage();
         }

@@ -263,8 +263,7 @@ int Solver::Search(const BitboardPosition& position, int alpha, int beta) {
         } else {
             BitboardPosition child = position;
             child.Play(BitboardPosition::ColumnOf(candidates[i]));
-            score = kSplit && moves + 1 < kSplitBelow ? -Search<true>(child, -beta, -alpha)
-                                                      : -Negamax(child, -beta, -alpha);
+            score = kSplit ? -SplitSearch(child, -beta, -alpha) : -Negamax(child, -beta, -alpha);
         }
         if (score >= beta) {
             m_table->Put(key, {0, score - kMinScore + 1}, moves);
@@ -293,9 +292,7 @@ int Solver::SearchShared(const BitboardPosition& position, const std::uint64_t* 
             for (int i; !over && (i = next++) < count;) {
                 BitboardPosition child = position;
                 child.Play(BitboardPosition::ColumnOf(moves[i]));
-                const int score = position.MoveCount() + 1 < kSplitBelow
-                                      ? -solver.Search<true>(child, -beta, -alpha)
-                                      : -solver.Negamax(child, -beta, -alpha);
+                const int score = -solver.SplitSearch(child, -beta, -alpha);
                 const std::lock_guard lock(mutex);
                 best = std::max(best, score);
                 ++searched;
@@ -343,10 +340,14 @@ int Solver::SearchShared(const BitboardPosition& position, const std::uint64_t* 
     return best;
 }
 
+int Solver::SplitSearch(const BitboardPosition& position, int alpha, int beta) {
+    return position.MoveCount() < kSplitBelow ? Search<true>(position, alpha, beta)
+                                              : Negamax(position, alpha, beta);
+}
+
 int Solver::NullWindow(const BitboardPosition& position, int score) {
-    return *m_idleThreads > 0 && position.MoveCount() < kSplitBelow
-               ? Search<true>(position, score, score + 1)
-               : Negamax(position, score, score + 1);
+    return *m_idleThreads > 0 ? SplitSearch(position, score, score + 1)
+                              : Negamax(position, score, score + 1);
 }
 
 int Solver::Solve(const BitboardPosition& position) {

@@ -102,6 +102,8 @@ private:
     int Negamax(const BitboardPosition& position, int alpha, int beta) {
         return Search<false>(position, alpha, beta);
     }
+    // Search<true> at positions with few enough discs to be worth splitting, else Negamax.
+    int SplitSearch(const BitboardPosition& position, int alpha, int beta);
     // Claims one of the idle threads, if any.
     bool TakeIdleThread();
     // Negamax(position, score, score + 1), split among the threads when there are any.
