@@ -89,7 +89,9 @@ int Run(int argc, char** argv) {
     int list = -1;
     int within = 2;
     int jobs = 1;
-    int tableBits = 21;
+    // The solver's own default: here 2^21 entries searched 6% fewer nodes of the 10-disc book's
+    // positions but took 5 to 12% longer, two jobs at once or one.
+    int tableBits = 20;
     std::string path;
     std::string from;
     bool version = false;
@@ -110,7 +112,7 @@ int Run(int argc, char** argv) {
     app.add_option("--jobs", jobs, "positions solved at once (default 1)")
         ->check(CLI::Range(1, 256));
     app.add_option("--table-bits", tableBits,
-                   "each job's table holds 2^B entries of 8 bytes (default 21)")
+                   "each job's table holds 2^B entries of 8 bytes (default 20)")
         ->check(CLI::Range(18, 30));
     app.add_option("BOOK", path, "the book to write")->required();
     app.add_flag("--version", version, "print the version");

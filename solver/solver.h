@@ -40,8 +40,8 @@ public:
 
     // A solver with a table of 2^log2Entries entries (8 bytes each). Precondition:
     // 18 <= log2Entries <= 30. The default, 8 MB, mostly stays in the processor's cache, and a
-    // search reads the table at nearly every node: larger tables save few nodes and make each
-    // slower, except for positions with very large trees (the book's generation).
+    // search reads the table at nearly every node: larger tables save a few nodes and make each
+    // slower, even in the book's generation.
     explicit Solver(int log2Entries = 20);
     ~Solver();
 
