@@ -179,6 +179,7 @@ int Run(int argc, char** argv) {
     std::size_t solved = 0;
     bool writeFailed = false;
     const auto start = std::chrono::steady_clock::now();
+    double reported = 0.0;  // seconds after start of the last progress line
     // The first error of a job (no memory for its table, say) or of starting one: the other jobs
     // finish the positions they are solving and take no more, and the error ends the program.
     std::exception_ptr failure;
@@ -204,6 +205,11 @@ int Run(int argc, char** argv) {
                     const double seconds =
                         std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
                             .count();
+                    // A line every ten seconds or so, and one for the last position.
+                    if (seconds < reported + 10.0 && solved != todo.size()) {
+                        continue;
+                    }
+                    reported = seconds;
                     std::fprintf(
                         stderr,
                         "fourfall-book: %zu of %zu solved, %.1f s each, about %.0f min left\n",
