@@ -8,6 +8,8 @@
 #include "solver/opening_book.h"
 #include "solver/solver.h"
 
+#include <algorithm>
+#include <array>
 #include <iostream>
 #include <optional>
 #include <random>
@@ -89,11 +91,12 @@ int main(int argc, char** argv) {
     std::mt19937_64 random(seed.value_or(0));
     BotLoop loop(
         [&](const BitboardPosition& position) {
-            const auto [score, best] =
-                solver.BestMoves(position, seed ? Solver::Moves::All : Solver::Moves::MostCentral);
-            const int column =
-                seed ? best[std::uniform_int_distribution<std::size_t>(0, best.size() - 1)(random)]
-                     : best[0];
+            // The first best move in a shuffled order is any of them with the same chance.
+            std::array<int, BitboardPosition::kColumns> order = {4, 3, 5, 2, 6, 1, 7};
+            if (seed) {
+                std::shuffle(order.begin(), order.end(), random);
+            }
+            const auto [score, column] = solver.BestMove(position, order);
             std::string note;
             if (verbose) {
                 note = "score " + std::to_string(score) + ", moves";

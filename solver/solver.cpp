@@ -1,6 +1,7 @@
 #include "solver/solver.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <climits>
 #include <exception>
@@ -13,7 +14,7 @@ namespace {
 
 constexpr int kCells = BitboardPosition::kCells;
 // Centre first: central columns take part in more lines.
-constexpr int kColumnOrder[BitboardPosition::kColumns] = {4, 3, 5, 2, 6, 1, 7};
+constexpr std::array<int, BitboardPosition::kColumns> kColumnOrder = {4, 3, 5, 2, 6, 1, 7};
 // The stop condition is tested once every 16384 nodes, about every millisecond.
 constexpr std::uint64_t kStopCheckMask = (1 << 14) - 1;
 // Positions with fewer discs than this look up their moves' positions in the table before
@@ -457,25 +458,98 @@ bool Solver::AtMost(const BitboardPosition& position, int score) {
 }
 
 std::pair<int, std::vector<int>> Solver::BestMoves(const BitboardPosition& position, Moves which) {
+    return KeepingMoves(position, kColumnOrder, which == Moves::All);
+}
+
+std::pair<int, int> Solver::BestMove(const BitboardPosition& position,
+                                     const std::array<int, BitboardPosition::kColumns>& order) {
+    const auto [best, columns] = KeepingMoves(position, order, false);
+    return {best, columns.front()};
+}
+
+std::pair<int, std::vector<int>> Solver::KeepingMoves(
+    const BitboardPosition& position, const std::array<int, BitboardPosition::kColumns>& order,
+    bool all) {
     const int best = Solve(position);
-    std::vector<int> columns;
-    for (const int column : kColumnOrder) {
+    // No move is worth more than the best, so the position after a move is worth -best or more to
+    // the opponent, and exactly that after a move that keeps the score: one null-window search
+    // tells. Those that keep it mostly cost the most, as the search must show that no reply does
+    // better, where showing a move worse takes one good reply; and once every other move is shown
+    // worse, the one left keeps the score unproven. So the open moves are searched in rounds of
+    // doubling budgets: the first open one in the order, which the answer waits for, gets the
+    // budget, and the others share half as much. A search cut short leaves what it proved in the
+    // table for the next round. Where the most central move keeps the score, its search still has
+    // two thirds of the time; where its proof is the hard part, the others are settled long before
+    // it would be.
+    enum class State { Open, Keeps, Worse };
+    std::vector<std::pair<int, State>> moves;  // column and state, in the order given
+    for (const int column : order) {
         if (!position.CanPlay(column)) {
             continue;
         }
-        bool keeps = false;
+        State state = State::Open;
         if (position.IsWinningMove(column)) {
-            keeps = WinNowScore(position.MoveCount()) == best;
-        } else {
-            BitboardPosition child = position;
-            child.Play(column);
-            // No move is worth more than the best, so the child is worth -best or more to the
-            // opponent, and exactly that for a move that keeps the score.
-            keeps = AtMost(child, -best);
+            state = WinNowScore(position.MoveCount()) == best ? State::Keeps : State::Worse;
         }
-        if (keeps) {
+        moves.emplace_back(column, state);
+    }
+    const auto first = [&](auto test) {
+        return std::find_if(moves.begin(), moves.end(),
+                            [&](const auto& move) { return test(move.second); });
+    };
+    const auto isOpen = [](State state) { return state == State::Open; };
+    const auto open = [&] {
+        return std::count_if(moves.begin(), moves.end(),
+                             [&](const auto& move) { return isOpen(move.second); });
+    };
+    const auto settled = [&] {
+        if (open() == 1 &&
+            first([](State state) { return state == State::Keeps; }) == moves.end()) {
+            first(isOpen)->second = State::Keeps;  // some move keeps the score
+        }
+        return !all ? first([](State state) { return state != State::Worse; })->second ==
+                          State::Keeps
+                    : open() == 0;
+    };
+
+    const std::function<bool()> outer = m_stop;
+    struct Restore {
+        Solver& solver;
+        const std::function<bool()>& stop;
+        ~Restore() { solver.m_stop = stop; }
+    } restore{*this, outer};
+    for (std::uint64_t budget = 1; !settled(); budget *= 2) {
+        for (auto move = moves.begin(); move != moves.end() && !settled(); ++move) {
+            if (!isOpen(move->second)) {
+                continue;
+            }
+            // Counted in stop tests, one every few thousand nodes; the last open move's search
+            // goes on to its end.
+            const auto others = static_cast<std::uint64_t>(open() - 1);
+            std::uint64_t allowed = UINT64_MAX;
+            if (others > 0) {
+                allowed = move == first(isOpen) ? budget
+                                                : std::max<std::uint64_t>(1, budget / (2 * others));
+            }
+            std::atomic<std::uint64_t> tests{0};
+            m_stop = [&] { return (outer && outer()) || ++tests > allowed; };
+            BitboardPosition child = position;
+            child.Play(move->first);
+            try {
+                move->second = AtMost(child, -best) ? State::Keeps : State::Worse;
+            } catch (const Stopped&) {
+                if (tests <= allowed) {
+                    throw;  // by the caller's condition
+                }
+            }
+            m_stop = outer;
+        }
+    }
+    std::vector<int> columns;
+    for (const auto& [column, state] : moves) {
+        if (state == State::Keeps) {
             columns.push_back(column);
-            if (which == Moves::MostCentral) {
+            if (!all) {
                 break;
             }
         }

@@ -59,11 +59,17 @@ public:
 
     // The score of `position` and the columns of the moves that keep it, most central first:
     // cheaper than MoveScores, as each other move is only shown to be worse, never scored. With
-    // Moves::MostCentral only the first of them, cheaper still: the moves after it go untried.
+    // Moves::MostCentral only the first of them, cheaper still: it can be known to keep the score
+    // from the others being worse, unproven, and they are searched only as far as that takes.
     // Precondition as Solve, and a free column.
     enum class Moves { All, MostCentral };
     std::pair<int, std::vector<int>> BestMoves(const BitboardPosition& position,
                                                Moves which = Moves::All);
+    // The score of `position` and the first column in `order` whose move keeps it: with a
+    // shuffled order, a best move drawn at random, each as likely as the others, for the cost of
+    // Moves::MostCentral. Precondition as BestMoves, and `order` holds each column 1..7 once.
+    std::pair<int, int> BestMove(const BitboardPosition& position,
+                                 const std::array<int, BitboardPosition::kColumns>& order);
 
     // Thrown out of a search once the stop condition holds.
     struct Stopped {};
@@ -119,6 +125,10 @@ private:
         int guess;  // the likeliest score, at least low
     };
     std::optional<Hint> BookHint(const BitboardPosition& position) const;
+    // BestMoves for moves tried in `order`: every move that keeps the score, or only the first.
+    std::pair<int, std::vector<int>> KeepingMoves(
+        const BitboardPosition& position, const std::array<int, BitboardPosition::kColumns>& order,
+        bool all);
     // True when the score of `position` is at most `score`. Precondition as Solve.
     bool AtMost(const BitboardPosition& position, int score);
 

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -56,7 +57,8 @@ double PointsOf(const GameRecord& record, int slot) {
     return 0.0;
 }
 
-class PerfectPlayTest : public ::testing::TestWithParam<std::string> {};
+// The perfect bot's options and its opponent's command.
+class PerfectPlayTest : public ::testing::TestWithParam<std::pair<std::string, std::string>> {};
 
 TEST_P(PerfectPlayTest, NeverDoesWorseThanItsPositionAndNeverBlunders) {
     TempDir temp;
@@ -68,11 +70,11 @@ TEST_P(PerfectPlayTest, NeverDoesWorseThanItsPositionAndNeverBlunders) {
             file << opening << "\n";
         }
     }
-    RunnerProcess runner(
-        dir, {"--games", "10", "--openings", "openings.txt", "--audit", "--book",
-              FOURFALL_BOOK_PATH, "--log", "log.txt", "--concurrency", "2",
-              std::string(FOURFALL_PERFECT_BOT_PATH) + " --threads 2 --book " + FOURFALL_BOOK_PATH,
-              GetParam()});
+    RunnerProcess runner(dir, {"--games", "10", "--openings", "openings.txt", "--audit", "--book",
+                               FOURFALL_BOOK_PATH, "--log", "log.txt", "--concurrency", "2",
+                               std::string(FOURFALL_PERFECT_BOT_PATH) + " " + GetParam().first +
+                                   " --book " + FOURFALL_BOOK_PATH,
+                               GetParam().second});
     ASSERT_EQ(runner.Wait(300s), 0) << runner.Stderr();
 
     std::string error;
@@ -139,8 +141,13 @@ TEST(PerfectPlayFromTheStartTest, WinsAsFirstMoverWithEveryMoveTheBest) {
     EXPECT_EQ(tallies[0].best, tallies[0].moves);
 }
 
+// Shared by two threads against the strong bot; choosing at random among its best moves against
+// the random bot.
 INSTANTIATE_TEST_SUITE_P(Opponents, PerfectPlayTest,
-                         ::testing::Values(std::string(FOURFALL_STRONG_BOT_PATH) + " --time-ms 50",
-                                           std::string(FOURFALL_RANDOM_BOT_PATH)));
+                         ::testing::Values(std::make_pair(std::string("--threads 2"),
+                                                          std::string(FOURFALL_STRONG_BOT_PATH) +
+                                                              " --time-ms 50"),
+                                           std::make_pair(std::string("--seed 5"),
+                                                          std::string(FOURFALL_RANDOM_BOT_PATH))));
 
 }  // namespace

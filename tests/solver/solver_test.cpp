@@ -10,15 +10,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -66,6 +69,30 @@ std::string RandomOpening(std::mt19937& random, int discs) {
         moves += static_cast<char>('0' + column);
     }
     return moves;
+}
+
+// The first column of `order` that is one of `columns`.
+int FirstOf(const std::array<int, BitboardPosition::kColumns>& order,
+            const std::vector<int>& columns) {
+    return *std::find_first_of(order.begin(), order.end(), columns.begin(), columns.end());
+}
+
+// The best of seven move scores and the columns that reach it, centre first.
+std::pair<int, std::vector<int>> Best(
+    const std::array<std::optional<int>, BitboardPosition::kColumns>& scores) {
+    int best = -100;
+    std::vector<int> columns;
+    for (const int column : {4, 3, 5, 2, 6, 1, 7}) {
+        const int score = scores[static_cast<std::size_t>(column - 1)].value_or(-100);
+        if (score > best) {
+            best = score;
+            columns.clear();
+        }
+        if (score == best) {
+            columns.push_back(column);
+        }
+    }
+    return {best, columns};
 }
 
 TEST(SolverTest, AgreesWithPlainMinimaxAndWithItsOwnMoveScores) {
@@ -145,9 +172,11 @@ TEST(SolverTest, KnowsPositionsOfKnownValue) {
 
 // Three routes to a move's value must agree over whole games: the audit's scores (solved from
 // the last position back), each position's seven move scores, and the best moves found by
-// refuting the others.
+// refuting the others, also the first of them in a shuffled order.
 TEST(SolverTest, AuditScoresAndBestMovesAgreeWithMoveScores) {
     std::mt19937 random(7);
+    std::mt19937 shuffler(8);
+    std::array<int, BitboardPosition::kColumns> order = {1, 2, 3, 4, 5, 6, 7};
     Solver audit(20);
     Solver solver(20);
     int games = 0;
@@ -186,24 +215,16 @@ TEST(SolverTest, AuditScoresAndBestMovesAgreeWithMoveScores) {
         BitboardPosition position = BitboardPosition::FromMoves(opening).value();
         for (std::size_t i = 0; i < moves.size(); ++i) {
             const auto all = solver.MoveScores(position);
-            int best = -100;
-            std::vector<int> columns;
-            for (const int column : {4, 3, 5, 2, 6, 1, 7}) {
-                const int score = all[static_cast<std::size_t>(column - 1)].value_or(-100);
-                if (score > best) {
-                    best = score;
-                    columns.clear();
-                }
-                if (score == best) {
-                    columns.push_back(column);
-                }
-            }
+            const auto [best, columns] = Best(all);
             const int played = moves[i] - '0';
             ASSERT_EQ(scores[i], best) << opening << " " << moves.substr(0, i);
             ASSERT_EQ(MoveAudit::MoveScore(scores, i), all[static_cast<std::size_t>(played - 1)]);
             ASSERT_EQ(solver.BestMoves(position), std::make_pair(best, columns));
             ASSERT_EQ(solver.BestMoves(position, Solver::Moves::MostCentral),
                       std::make_pair(best, std::vector<int>{columns.front()}));
+            std::shuffle(order.begin(), order.end(), shuffler);
+            ASSERT_EQ(solver.BestMove(position, order),
+                      std::make_pair(best, FirstOf(order, columns)));
             blunders += MoveAudit::Judge(scores[i], MoveAudit::MoveScore(scores, i)) ==
                         MoveAudit::Verdict::Blunder;
             position.Play(played);
@@ -294,6 +315,37 @@ TEST(OpeningBookTest, KnowsTheOpeningAndRefusesDamagedBooks) {
     }
     EXPECT_FALSE(OpeningBook::Load(dir + "/none.book", error));
     EXPECT_EQ(error, "cannot read the opening book " + dir + "/none.book");
+}
+
+// Positions of ten discs whose best moves take searches long enough to be cut short and taken up
+// again, alone and shared by two threads, centre first and in another order: in 5246527334 and
+// 5611617114 one move keeps the score, which BestMoves learns from the others being worse; in
+// 3745534566 five do.
+TEST(OpeningBookTest, BestMovesAgreeWithMoveScoresWhereSearchesAreCutShort) {
+    std::string error;
+    const std::optional<OpeningBook> book = OpeningBook::Load(FOURFALL_BOOK, error);
+    ASSERT_TRUE(book) << error;
+    for (const char* moves : {"5246527334", "5611617114", "3745534566"}) {
+        const BitboardPosition position = BitboardPosition::FromMoves(moves).value();
+        Solver scorer;
+        scorer.UseBook(&*book);
+        const auto [best, columns] = Best(scorer.MoveScores(position));
+        Solver alone;
+        alone.UseBook(&*book);
+        EXPECT_EQ(alone.BestMoves(position), std::make_pair(best, columns)) << moves;
+        Solver shared;
+        shared.UseBook(&*book);
+        shared.UseThreads(2);
+        EXPECT_EQ(shared.BestMoves(position, Solver::Moves::MostCentral),
+                  std::make_pair(best, std::vector<int>{columns.front()}))
+            << moves;
+        const std::array<int, BitboardPosition::kColumns> outsideIn = {7, 1, 6, 2, 5, 3, 4};
+        Solver other;
+        other.UseBook(&*book);
+        EXPECT_EQ(other.BestMove(position, outsideIn),
+                  std::make_pair(best, FirstOf(outsideIn, columns)))
+            << moves;
+    }
 }
 
 // The next book's generation from the committed one, stopped after two seconds and resumed: no
