@@ -478,9 +478,9 @@ std::pair<int, std::vector<int>> Solver::KeepingMoves(
     // worse, the one left keeps the score unproven. So the open moves are searched in rounds of
     // doubling budgets: the first open one in the order, which the answer waits for, gets the
     // budget, and the others share half as much. A search cut short leaves what it proved in the
-    // table for the next round. Where the most central move keeps the score, its search still has
-    // two thirds of the time; where its proof is the hard part, the others are settled long before
-    // it would be.
+    // table for the next round. Where the first move keeps the score, its search still has two
+    // thirds of the time; where its proof is the hard part, the others are settled long before it
+    // would be.
     enum class State { Open, Keeps, Worse };
     std::vector<std::pair<int, State>> moves;  // column and state, in the order given
     for (const int column : order) {
