@@ -6,9 +6,6 @@
 namespace {
 
 constexpr int kInfinity = 10 * AlphaBetaSearcher::kWinBase;
-// Columns from the centre out: central discs take part in more lines, so these moves are the
-// likeliest to be best and make alpha-beta cut early.
-constexpr std::array<int, BitboardPosition::kColumns> kCentreOut = {4, 3, 5, 2, 6, 1, 7};
 // How often (in visited positions) the clock is read; a few microseconds of search at most.
 constexpr std::uint64_t kClockInterval = 1024;
 
@@ -60,7 +57,7 @@ SearchResult AlphaBetaSearcher::Search(const BitboardPosition& position, int max
     if (position.Playable() == 0) {
         return result;
     }
-    for (const int column : kCentreOut) {
+    for (const int column : BitboardPosition::kCentreOut) {
         if (position.CanPlay(column) && position.IsWinningMove(column)) {
             result.column = column;
             result.score = WinScore(moves + 1);
@@ -256,7 +253,7 @@ int AlphaBetaSearcher::OrderMoves(const BitboardPosition& position, std::uint64_
                                   std::array<int, BitboardPosition::kColumns>& order) {
     std::array<int, BitboardPosition::kColumns> threats{};
     int count = 0;
-    for (const int column : kCentreOut) {
+    for (const int column : BitboardPosition::kCentreOut) {
         const std::uint64_t cell = moves & BitboardPosition::ColumnMask(column);
         if (cell == 0) {
             continue;

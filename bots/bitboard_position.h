@@ -21,6 +21,9 @@ public:
     static constexpr int kColumns = 7;
     static constexpr int kRows = 6;
     static constexpr int kCells = kColumns * kRows;
+    // The columns from the centre out: central discs take part in more lines, so searches try
+    // these moves first, and equal moves are listed in this order.
+    static constexpr std::array<int, kColumns> kCentreOut = {4, 3, 5, 2, 6, 1, 7};
 
     // The empty board, the first mover to move.
     BitboardPosition() = default;

@@ -22,7 +22,8 @@ int BotLoop::Run(std::istream& in, int outFd) {
     ProtocolSession::Action action = session.Start();
     std::string line;
     for (;;) {
-        if (action == ProtocolSession::Action::WriteReady && !WriteLine(outFd, ProtocolSession::kReadyLine)) {
+        if (action == ProtocolSession::Action::WriteReady &&
+            !WriteLine(outFd, ProtocolSession::kReadyLine)) {
             return 0;
         }
         if (action == ProtocolSession::Action::ChooseMove) {
@@ -64,7 +65,7 @@ std::optional<int> BotLoop::AnswerInfoOption(std::string_view arg, std::string_v
 }
 
 int BotLoop::FirstFreeFromCentre(const BitboardPosition& position) {
-    for (const int column : {4, 3, 5, 2, 6, 1, 7}) {
+    for (const int column : BitboardPosition::kCentreOut) {
         if (position.CanPlay(column)) {
             return column;
         }

@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     BotLoop loop(
         [&](const BitboardPosition& position) {
             // The first best move in a shuffled order is any of them with the same chance.
-            std::array<int, BitboardPosition::kColumns> order = {4, 3, 5, 2, 6, 1, 7};
+            std::array<int, BitboardPosition::kColumns> order = BitboardPosition::kCentreOut;
             if (seed) {
                 std::shuffle(order.begin(), order.end(), random);
             }

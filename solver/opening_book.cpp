@@ -186,7 +186,7 @@ std::vector<BitboardPosition> OpeningBook::Frontier(int depth) {
             }
             return;
         }
-        for (const int column : {4, 3, 5, 2, 6, 1, 7}) {
+        for (const int column : BitboardPosition::kCentreOut) {
             if (position.CanPlay(column) && !position.IsWinningMove(column)) {
                 BitboardPosition child = position;
                 child.Play(column);
@@ -217,7 +217,7 @@ std::optional<int> OpeningBook::Search(const BitboardPosition& position, int alp
         return Find(CanonicalKey(position));
     }
     int best = INT_MIN;
-    for (const int column : {4, 3, 5, 2, 6, 1, 7}) {
+    for (const int column : BitboardPosition::kCentreOut) {
         if (!position.CanPlay(column)) {
             continue;
         }

@@ -1,7 +1,6 @@
 #include "solver/solver.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <climits>
 #include <exception>
@@ -13,8 +12,6 @@
 namespace {
 
 constexpr int kCells = BitboardPosition::kCells;
-// Centre first: central columns take part in more lines.
-constexpr std::array<int, BitboardPosition::kColumns> kColumnOrder = {4, 3, 5, 2, 6, 1, 7};
 // The stop condition is tested once every 16384 nodes, about every millisecond.
 constexpr std::uint64_t kStopCheckMask = (1 << 14) - 1;
 // Positions with fewer discs than this look up their moves' positions in the table before
@@ -239,7 +236,7 @@ int Solver::Search(const BitboardPosition& position, int alpha, int beta) {
     std::uint64_t candidates[BitboardPosition::kColumns];
     int threats[BitboardPosition::kColumns];
     int count = 0;
-    for (const int column : kColumnOrder) {
+    for (const int column : BitboardPosition::kCentreOut) {
         const std::uint64_t move = next & BitboardPosition::ColumnMask(column);
         if (move == 0) {
             continue;
@@ -458,7 +455,7 @@ bool Solver::AtMost(const BitboardPosition& position, int score) {
 }
 
 std::pair<int, std::vector<int>> Solver::BestMoves(const BitboardPosition& position, Moves which) {
-    return KeepingMoves(position, kColumnOrder, which == Moves::All);
+    return KeepingMoves(position, BitboardPosition::kCentreOut, which == Moves::All);
 }
 
 std::pair<int, int> Solver::BestMove(const BitboardPosition& position,
