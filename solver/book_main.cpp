@@ -3,6 +3,10 @@
 // BOOK.partial the moment it is known, so that a run stopped at any point (Ctrl-C, a reboot)
 // goes on where it stopped when started again with the same arguments.
 //
+// With --shard K/N a run solves only its share of the positions, so that several machines can
+// share the work: the .partial files of all the shards, gathered beside BOOK as BOOK.partial.1,
+// BOOK.partial.2 and so on, are read by a run without --shard, which then writes the book.
+//
 // With --list PLIES it instead prints, from an existing book, the openings of PLIES moves whose
 // solved score is within --within of a draw: the runner's built-in suite is made this way.
 
@@ -16,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <mutex>
@@ -59,9 +64,15 @@ int ListOpenings(const OpeningBook& book, int plies, int within) {
     return 0;
 }
 
-// The scores of an earlier, stopped run: "KEY SCORE" lines. A torn last line is dropped.
-std::unordered_map<std::uint64_t, int> ReadPartial(const std::string& path) {
-    std::unordered_map<std::uint64_t, int> scores;
+// The generation deals the positions to its jobs, and to the shards of --shard, in runs of this
+// many consecutive ones: the walk puts positions that share much of their trees next to each
+// other, and a job's table keeps what the last ones found (a tenth fewer nodes than taking every
+// other position).
+constexpr std::size_t kRun = 64;
+
+// Adds the scores of an earlier, stopped run to `scores`: "KEY SCORE" lines. A torn last line is
+// dropped.
+void ReadPartial(const std::string& path, std::unordered_map<std::uint64_t, int>& scores) {
     std::ifstream in(path);
     std::string line;
     while (std::getline(in, line)) {
@@ -72,7 +83,39 @@ std::unordered_map<std::uint64_t, int> ReadPartial(const std::string& path) {
             scores[key] = score;
         }
     }
-    return scores;
+}
+
+// The .partial files of the shards gathered beside `path`: those named PATH.partial.SOMETHING.
+std::vector<std::string> ShardPartials(const std::string& path) {
+    const std::filesystem::path partial(path + ".partial.");
+    const std::string prefix = partial.filename().string();
+    std::filesystem::path directory = partial.parent_path();
+    if (directory.empty()) {
+        directory = ".";
+    }
+    std::vector<std::string> found;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > prefix.size() && name.starts_with(prefix)) {
+            found.push_back(entry.path().string());
+        }
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// K and N of "K/N", 1 <= K <= N.
+std::optional<std::pair<std::size_t, std::size_t>> ParseShard(const std::string& text) {
+    std::size_t shard = 0;
+    std::size_t shards = 0;
+    char slash = 0;
+    std::istringstream in(text);
+    if (!(in >> shard >> slash >> shards) || slash != '/' || !in.eof() || shard < 1 ||
+        shard > shards || text.find_first_not_of("0123456789/") != std::string::npos) {
+        return std::nullopt;
+    }
+    return std::make_pair(shard, shards);
 }
 
 int Run(int argc, char** argv) {
@@ -83,7 +126,7 @@ int Run(int argc, char** argv) {
         "fourfall-book");
     UseProjectHelp(app,
                    "fourfall-book --depth DEPTH [--from SHALLOWER] [--jobs N] [--table-bits B] "
-                   "BOOK\n"
+                   "[--shard K/N] BOOK\n"
                    "       fourfall-book --list PLIES [--within S] BOOK");
     int depth = -1;
     int list = -1;
@@ -94,6 +137,7 @@ int Run(int argc, char** argv) {
     int tableBits = 20;
     std::string path;
     std::string from;
+    std::string shardText;
     bool version = false;
     app.add_option("--depth", depth, "the discs of the book's positions")
         ->check(CLI::Range(0, OpeningBook::kMaxDepth));
@@ -114,15 +158,30 @@ int Run(int argc, char** argv) {
     app.add_option("--table-bits", tableBits,
                    "each job's table holds 2^B entries of 8 bytes (default 20)")
         ->check(CLI::Range(18, 30));
-    app.add_option("BOOK", path, "the book to write")->required();
+    app.add_option("--shard", shardText,
+                   "solve only shard K of N of the positions, for BOOK.partial.K of a run "
+                   "without --shard (see BOOK)")
+        ->type_name("K/N");
+    app.add_option("BOOK", path,
+                   "the book to write; the scores of BOOK.partial and of every "
+                   "BOOK.partial.SHARD are not solved again")
+        ->required();
     app.add_flag("--version", version, "print the version");
-    app.footer("Exit status: 0 the book is written, 1 it could not be written, 2 a usage error.");
+    app.footer(
+        "Exit status: 0 the book (or with --shard, the shard's part of it) is written, 1 it could "
+        "not be written, 2 a usage error.");
     if (const std::optional<int> status =
             ParseOrAnswer(app, argc, argv, version, FOURFALL_VERSION)) {
         return *status;
     }
     if ((depth < 0) == (list < 0)) {
         std::cerr << "fourfall-book: give either --depth or --list\n" << app.help();
+        return kUsageErrorStatus;
+    }
+    std::optional<std::pair<std::size_t, std::size_t>> shard{{1, 1}};
+    if (!shardText.empty() && !(shard = ParseShard(shardText))) {
+        std::cerr << "fourfall-book: --shard needs K/N with 1 <= K <= N, not \"" << shardText
+                  << "\"\n";
         return kUsageErrorStatus;
     }
     if (list >= 0) {
@@ -154,15 +213,33 @@ int Run(int argc, char** argv) {
 
     const std::vector<BitboardPosition> frontier = OpeningBook::Frontier(depth);
     const std::string partialPath = path + ".partial";
-    std::unordered_map<std::uint64_t, int> done = ReadPartial(partialPath);
+    std::unordered_map<std::uint64_t, int> done;
+    ReadPartial(partialPath, done);
+    const std::vector<std::string> gathered = ShardPartials(path);
+    for (const std::string& file : gathered) {
+        ReadPartial(file, done);
+    }
+    const auto [shardNumber, shards] = *shard;
     std::vector<BitboardPosition> todo;
-    for (const BitboardPosition& position : frontier) {
-        if (!done.contains(OpeningBook::CanonicalKey(position))) {
-            todo.push_back(position);
+    std::size_t unsolved = 0;
+    for (std::size_t i = 0; i < frontier.size(); ++i) {
+        if (!done.contains(OpeningBook::CanonicalKey(frontier[i]))) {
+            ++unsolved;
+            if (i / kRun % shards == shardNumber - 1) {
+                todo.push_back(frontier[i]);
+            }
         }
     }
-    std::fprintf(stderr, "fourfall-book: %zu positions with %d discs, %zu solved before\n",
-                 frontier.size(), depth, frontier.size() - todo.size());
+    std::fprintf(stderr, "fourfall-book: %zu positions with %d discs, %zu solved before",
+                 frontier.size(), depth, frontier.size() - unsolved);
+    if (!gathered.empty()) {
+        std::fprintf(stderr, " (read also from %zu shard file%s)", gathered.size(),
+                     gathered.size() == 1 ? "" : "s");
+    }
+    if (shards > 1) {
+        std::fprintf(stderr, ", %zu left for shard %zu/%zu", todo.size(), shardNumber, shards);
+    }
+    std::fprintf(stderr, "\n");
 
     std::ofstream partial(partialPath, std::ios::app);
     if (!partial) {
@@ -170,10 +247,6 @@ int Run(int argc, char** argv) {
         return 1;
     }
     std::mutex mutex;
-    // Each job takes the positions in runs of consecutive ones: the walk puts positions that share
-    // much of their trees next to each other, and a job's table keeps what the last ones found
-    // (a tenth fewer nodes than taking every other position).
-    constexpr std::size_t kRun = 64;
     std::atomic<std::size_t> next{0};
     std::atomic<bool> failed{false};
     std::size_t solved = 0;
@@ -212,7 +285,7 @@ int Run(int argc, char** argv) {
                     reported = seconds;
                     std::fprintf(
                         stderr,
-                        "fourfall-book: %zu of %zu solved, %.1f s each, about %.0f min left\n",
+                        "fourfall-book: %zu of %zu solved, %.2f s each, about %.0f min left\n",
                         solved, todo.size(), seconds / static_cast<double>(solved) * jobs,
                         seconds / static_cast<double>(solved) *
                             static_cast<double>(todo.size() - solved) / 60.0);
@@ -242,6 +315,13 @@ int Run(int argc, char** argv) {
         return 1;
     }
 
+    if (unsolved > todo.size()) {
+        std::fprintf(stderr,
+                     "fourfall-book: shard %zu/%zu is solved, in %s; %zu positions are left to "
+                     "the other shards\n",
+                     shardNumber, shards, partialPath.c_str(), unsolved - todo.size());
+        return 0;
+    }
     std::vector<OpeningBook::Entry> entries;
     for (const BitboardPosition& position : frontier) {
         const std::uint64_t key = OpeningBook::CanonicalKey(position);
@@ -253,6 +333,9 @@ int Run(int argc, char** argv) {
         return 1;
     }
     std::remove(partialPath.c_str());
+    for (const std::string& file : gathered) {
+        std::remove(file.c_str());
+    }
     std::fprintf(stderr, "fourfall-book: wrote %s, %zu entries\n", path.c_str(), frontier.size());
     return 0;
 }
