@@ -332,10 +332,8 @@ int Run(int argc, char** argv) {
         std::cerr << "fourfall-book: " << error << "\n";
         return 1;
     }
+    // The shards' files are the user's copies, whatever their names: they stay.
     std::remove(partialPath.c_str());
-    for (const std::string& file : gathered) {
-        std::remove(file.c_str());
-    }
     std::fprintf(stderr, "fourfall-book: wrote %s, %zu entries\n", path.c_str(), frontier.size());
     return 0;
 }
