@@ -89,14 +89,27 @@ int main(int argc, char** argv) {
     solver.UseBook(book ? &*book : nullptr);
     solver.UseThreads(threads);
     std::mt19937_64 random(seed.value_or(0));
+    // The position the bot's last move led to and the score it kept: whatever the reply, the
+    // position after it is worth at least that score to the bot, which spares the search a proof.
+    std::optional<std::pair<std::uint64_t, int>> lastMove;
     BotLoop loop(
         [&](const BitboardPosition& position) {
+            std::optional<int> atLeast;
+            for (int column = 1; lastMove && column <= BitboardPosition::kColumns; ++column) {
+                if (const std::optional<BitboardPosition> before = position.Before(column);
+                    before && before->Key() == lastMove->first) {
+                    atLeast = lastMove->second;
+                }
+            }
             // The first best move in a shuffled order is any of them with the same chance.
             std::array<int, BitboardPosition::kColumns> order = BitboardPosition::kCentreOut;
             if (seed) {
                 std::shuffle(order.begin(), order.end(), random);
             }
-            const auto [score, column] = solver.BestMove(position, order);
+            const auto [score, column] = solver.BestMove(position, order, atLeast);
+            BitboardPosition after = position;
+            after.Play(column);
+            lastMove.emplace(after.Key(), score);
             std::string note;
             if (verbose) {
                 note = "score " + std::to_string(score) + ", moves";

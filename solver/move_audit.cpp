@@ -34,7 +34,9 @@ std::optional<std::vector<int>> MoveAudit::Scores(Solver& solver, std::string_vi
             // The winner's disc was the one before this position's.
             scores[i] = -Solver::WinNowScore(at.MoveCount() - 1);
         } else {
-            scores[i] = solver.Solve(at);
+            // Worth at least what the move played from it led to, negated.
+            scores[i] = solver.Solve(
+                at, i + 1 < positions.size() ? std::optional<int>(-scores[i + 1]) : std::nullopt);
         }
     }
     return scores;

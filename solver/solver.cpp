@@ -360,7 +360,7 @@ int Solver::NullWindow(const BitboardPosition& position, int score) {
                               : Negamax(position, score, score + 1);
 }
 
-int Solver::Solve(const BitboardPosition& position) {
+int Solver::Solve(const BitboardPosition& position, std::optional<int> atLeast) {
     const int moves = position.MoveCount();
     if (moves == kCells) {
         return 0;
@@ -384,6 +384,11 @@ int Solver::Solve(const BitboardPosition& position) {
     if (const std::optional<Hint> hint = BookHint(position)) {
         low = std::max(low, hint->low);
         guess = std::min(hint->guess, high - 1);
+        next = Next::Guess;
+    }
+    if (atLeast && *atLeast > low) {
+        low = std::min(*atLeast, high);
+        guess = next == Next::Guess ? std::max(guess, low) : low;
         next = Next::Guess;
     }
     // Null-window searches, each halving the range; probing near 0 first, where most values lie.
@@ -454,20 +459,22 @@ bool Solver::AtMost(const BitboardPosition& position, int score) {
     return NullWindow(position, score) <= score;
 }
 
-std::pair<int, std::vector<int>> Solver::BestMoves(const BitboardPosition& position, Moves which) {
-    return KeepingMoves(position, BitboardPosition::kCentreOut, which == Moves::All);
+std::pair<int, std::vector<int>> Solver::BestMoves(const BitboardPosition& position, Moves which,
+                                                   std::optional<int> atLeast) {
+    return KeepingMoves(position, BitboardPosition::kCentreOut, which == Moves::All, atLeast);
 }
 
 std::pair<int, int> Solver::BestMove(const BitboardPosition& position,
-                                     const std::array<int, BitboardPosition::kColumns>& order) {
-    const auto [best, columns] = KeepingMoves(position, order, false);
+                                     const std::array<int, BitboardPosition::kColumns>& order,
+                                     std::optional<int> atLeast) {
+    const auto [best, columns] = KeepingMoves(position, order, false, atLeast);
     return {best, columns.front()};
 }
 
 std::pair<int, std::vector<int>> Solver::KeepingMoves(
     const BitboardPosition& position, const std::array<int, BitboardPosition::kColumns>& order,
-    bool all) {
-    const int best = Solve(position);
+    bool all, std::optional<int> atLeast) {
+    const int best = Solve(position, atLeast);
     // No move is worth more than the best, so the position after a move is worth -best or more to
     // the opponent, and exactly that after a move that keeps the score: one null-window search
     // tells. Those that keep it mostly cost the most, as the search must show that no reply does

@@ -50,7 +50,14 @@ public:
 
     // The score of `position`. Precondition: nobody has four in a line yet (a full board is a
     // draw, 0).
-    int Solve(const BitboardPosition& position);
+    //
+    // `atLeast`, when given, is a proven lower bound on the score, from which the search starts;
+    // also its guess of the score, when no better one is known. In a game, each position is worth
+    // at least the negated score of the one before it and of the one after it, since no move is
+    // worth more to its mover than the position it was played from; exactly that after a best
+    // move. So a bot knows the bound from its own last move, whatever the reply, and positions
+    // solved in turn know it from their neighbour. A wrong bound makes a wrong score.
+    int Solve(const BitboardPosition& position, std::optional<int> atLeast = std::nullopt);
 
     // The score of each move (index 0 for column 1) from the mover's side: what the position is
     // worth after it; nothing for a full column. Precondition as Solve.
@@ -61,15 +68,17 @@ public:
     // cheaper than MoveScores, as each other move is only shown to be worse, never scored. With
     // Moves::MostCentral only the first of them, cheaper still: it can be known to keep the score
     // from the others being worse, unproven, and they are searched only as far as that takes.
-    // Precondition as Solve, and a free column.
+    // Precondition as Solve, and a free column; `atLeast` as for Solve.
     enum class Moves { All, MostCentral };
     std::pair<int, std::vector<int>> BestMoves(const BitboardPosition& position,
-                                               Moves which = Moves::All);
+                                               Moves which = Moves::All,
+                                               std::optional<int> atLeast = std::nullopt);
     // The score of `position` and the first column in `order` whose move keeps it: with a
     // shuffled order, a best move drawn at random, each as likely as the others, for the cost of
     // Moves::MostCentral. Precondition as BestMoves, and `order` holds each column 1..7 once.
     std::pair<int, int> BestMove(const BitboardPosition& position,
-                                 const std::array<int, BitboardPosition::kColumns>& order);
+                                 const std::array<int, BitboardPosition::kColumns>& order,
+                                 std::optional<int> atLeast = std::nullopt);
 
     // Thrown out of a search once the stop condition holds.
     struct Stopped {};
@@ -128,7 +137,7 @@ private:
     // BestMoves for moves tried in `order`: every move that keeps the score, or only the first.
     std::pair<int, std::vector<int>> KeepingMoves(
         const BitboardPosition& position, const std::array<int, BitboardPosition::kColumns>& order,
-        bool all);
+        bool all, std::optional<int> atLeast);
     // True when the score of `position` is at most `score`. Precondition as Solve.
     bool AtMost(const BitboardPosition& position, int score);
 
