@@ -2,12 +2,14 @@
 
 #include <CLI/CLI.hpp>
 
+#include <charconv>
 #include <exception>
 #include <iostream>
 #include <memory>
 #include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 // What the project's command-line programs share of CLI11: the help that begins with the
@@ -38,6 +40,27 @@ inline void UseProjectHelp(CLI::App& app, std::string usage, std::size_t columnW
 
 // The exit status of a usage error.
 inline constexpr int kUsageErrorStatus = 2;
+
+// K and N of --shard's "K/N", whole numbers with 1 <= K <= N <= maxShards; nothing for any other
+// text.
+inline std::optional<std::pair<int, int>> ParseShard(std::string_view text, int maxShards) {
+    const auto whole = [](std::string_view part) -> std::optional<int> {
+        int value = 0;
+        const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
+        return error == std::errc() && end == part.data() + part.size() ? std::optional(value)
+                                                                        : std::nullopt;
+    };
+    const std::size_t slash = text.find('/');
+    if (slash == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::optional<int> shard = whole(text.substr(0, slash));
+    const std::optional<int> shards = whole(text.substr(slash + 1));
+    if (!shard || !shards || *shard < 1 || *shard > *shards || *shards > maxShards) {
+        return std::nullopt;
+    }
+    return std::make_pair(*shard, *shards);
+}
 
 // Parses the arguments into `app`. Answers --help (the help, status 0), `version` once set (the
 // program's name and `versionText`, status 0) and a usage error ("NAME: what" and the help on

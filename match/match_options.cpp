@@ -414,14 +414,8 @@ std::optional<MatchOptions> MatchOptions::Parse(const std::vector<std::string>& 
         }
     }
     if (raw.shard) {
-        const std::size_t slash = raw.shard->find('/');
-        const std::optional<int> shard =
-            slash == std::string::npos ? std::nullopt
-                                       : ParseCount(raw.shard->substr(0, slash), 1, kMaxGames);
-        const std::optional<int> shards =
-            slash == std::string::npos ? std::nullopt
-                                       : ParseCount(raw.shard->substr(slash + 1), 1, kMaxGames);
-        if (!shard || !shards || *shard > *shards) {
+        const std::optional<std::pair<int, int>> shard = ParseShard(*raw.shard, kMaxGames);
+        if (!shard) {
             error = "--shard needs K/N with 1 <= K <= N, not \"" + *raw.shard + "\"";
             return std::nullopt;
         }
@@ -429,8 +423,8 @@ std::optional<MatchOptions> MatchOptions::Parse(const std::vector<std::string>& 
             error = "--sprt decides on all the pairs at once: it cannot run in shards";
             return std::nullopt;
         }
-        options.shard = *shard;
-        options.shards = *shards;
+        options.shard = shard->first;
+        options.shards = shard->second;
     }
     return options;
 }

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -105,19 +106,6 @@ std::vector<std::string> ShardPartials(const std::string& path) {
     return found;
 }
 
-// K and N of "K/N", 1 <= K <= N.
-std::optional<std::pair<std::size_t, std::size_t>> ParseShard(const std::string& text) {
-    std::size_t shard = 0;
-    std::size_t shards = 0;
-    char slash = 0;
-    std::istringstream in(text);
-    if (!(in >> shard >> slash >> shards) || slash != '/' || !in.eof() || shard < 1 ||
-        shard > shards || text.find_first_not_of("0123456789/") != std::string::npos) {
-        return std::nullopt;
-    }
-    return std::make_pair(shard, shards);
-}
-
 int Run(int argc, char** argv) {
     CLI::App app(
         "Generates the opening book of fourfall-solve and fourfall-perfect-bot: solves every\n"
@@ -178,8 +166,8 @@ int Run(int argc, char** argv) {
         std::cerr << "fourfall-book: give either --depth or --list\n" << app.help();
         return kUsageErrorStatus;
     }
-    std::optional<std::pair<std::size_t, std::size_t>> shard{{1, 1}};
-    if (!shardText.empty() && !(shard = ParseShard(shardText))) {
+    std::optional<std::pair<int, int>> shard{{1, 1}};
+    if (!shardText.empty() && !(shard = ParseShard(shardText, INT_MAX))) {
         std::cerr << "fourfall-book: --shard needs K/N with 1 <= K <= N, not \"" << shardText
                   << "\"\n";
         return kUsageErrorStatus;
@@ -219,7 +207,8 @@ int Run(int argc, char** argv) {
     for (const std::string& file : gathered) {
         ReadPartial(file, done);
     }
-    const auto [shardNumber, shards] = *shard;
+    const std::size_t shardNumber = static_cast<std::size_t>(shard->first);
+    const std::size_t shards = static_cast<std::size_t>(shard->second);
     std::vector<BitboardPosition> todo;
     std::size_t unsolved = 0;
     for (std::size_t i = 0; i < frontier.size(); ++i) {
