@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <iostream>
 #include <optional>
 #include <random>
@@ -28,7 +29,8 @@ constexpr const char kHelp[] =
     "standard input and output (see fourfall-bots(7)) and can start games from openings.\n"
     "  --seed N       choose among equally good moves at random, from seed N\n"
     "  --book FILE    the opening book (default: share/fourfall/opening.book of the installation)\n"
-    "  --threads N    share each search among N threads (default 1)\n"
+    "  --threads N    share a move's search among N threads once it has taken 0.1 s (default:\n"
+    "                 one for each processor; 1: never)\n"
     "  --verbose      write a \"?\" note with the score of each move before each move\n"
     "  --help         print this text\n"
     "  --version      print the version\n";
@@ -43,9 +45,10 @@ int Usage() {
 int main(int argc, char** argv) {
     bool verbose = false;
     std::optional<std::uint64_t> seed;
-    // One thread unless told otherwise: in a match of many games at once, a bot that took every
-    // processor would slow the bots of the other games.
-    int threads = 1;
+    // Most moves take a few milliseconds and stay on one processor, so that in a match of many
+    // games at once the bot does not slow the bots of the other games; the rare searches still
+    // going after a tenth of a second, which alone would take up to two seconds here, are shared.
+    int threads = Solver::Processors();
     std::optional<std::string> bookPath;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -87,7 +90,7 @@ int main(int argc, char** argv) {
 
     Solver solver;
     solver.UseBook(book ? &*book : nullptr);
-    solver.UseThreads(threads);
+    solver.UseThreads(threads, std::chrono::milliseconds(100));
     std::mt19937_64 random(seed.value_or(0));
     // The position the bot's last move led to and the score it kept: whatever the reply, the
     // position after it is worth at least that score to the bot, which spares the search a proof.

@@ -152,11 +152,27 @@ Solver::Solver(const Solver& owner, std::function<bool()> stop)
     : m_table(owner.m_table),
       m_book(owner.m_book),
       m_stop(std::move(stop)),
-      m_idleThreads(owner.m_idleThreads) {}
+      m_idleThreads(owner.m_idleThreads),
+      m_shareAfter(owner.m_shareAfter),
+      m_shareFrom(owner.m_shareFrom) {}
 
-void Solver::UseThreads(int threads) {
+void Solver::UseThreads(int threads, std::chrono::steady_clock::duration after) {
     *m_idleThreads = threads - 1;
+    m_shareAfter = after;
 }
+
+// Marks a public call; the outermost one sets the time from which threads may join it.
+struct Solver::Call {
+    explicit Call(Solver& caller) : solver(caller) {
+        if (solver.m_calls++ == 0) {
+            solver.m_shareFrom = std::chrono::steady_clock::now() + solver.m_shareAfter;
+        }
+    }
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
+    ~Call() { --solver.m_calls; }
+    Solver& solver;
+};
 
 int Solver::Processors() {
     return static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
@@ -164,6 +180,9 @@ int Solver::Processors() {
 
 bool Solver::TakeIdleThread() {
     int idle = m_idleThreads->load();
+    if (idle > 0 && m_shareAfter.count() > 0 && std::chrono::steady_clock::now() < m_shareFrom) {
+        return false;
+    }
     while (idle > 0 && !m_idleThreads->compare_exchange_weak(idle, idle - 1)) {
     }
     return idle > 0;
@@ -361,6 +380,7 @@ int Solver::NullWindow(const BitboardPosition& position, int score) {
 }
 
 int Solver::Solve(const BitboardPosition& position, std::optional<int> atLeast) {
+    const Call call(*this);
     const int moves = position.MoveCount();
     if (moves == kCells) {
         return 0;
@@ -431,6 +451,7 @@ std::optional<Solver::Hint> Solver::BookHint(const BitboardPosition& position) c
 
 std::array<std::optional<int>, BitboardPosition::kColumns> Solver::MoveScores(
     const BitboardPosition& position) {
+    const Call call(*this);
     std::array<std::optional<int>, BitboardPosition::kColumns> scores;
     for (int column = 1; column <= BitboardPosition::kColumns; ++column) {
         if (!position.CanPlay(column)) {
@@ -461,12 +482,14 @@ bool Solver::AtMost(const BitboardPosition& position, int score) {
 
 std::pair<int, std::vector<int>> Solver::BestMoves(const BitboardPosition& position, Moves which,
                                                    std::optional<int> atLeast) {
+    const Call call(*this);
     return KeepingMoves(position, BitboardPosition::kCentreOut, which == Moves::All, atLeast);
 }
 
 std::pair<int, int> Solver::BestMove(const BitboardPosition& position,
                                      const std::array<int, BitboardPosition::kColumns>& order,
                                      std::optional<int> atLeast) {
+    const Call call(*this);
     const auto [best, columns] = KeepingMoves(position, order, false, atLeast);
     return {best, columns.front()};
 }

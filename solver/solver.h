@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -88,9 +89,11 @@ public:
     void StopWhen(std::function<bool()> stop) { m_stop = std::move(stop); }
 
     // Shares the search of each position with many discs still to play among `threads` threads
-    // (1, the default: the calling thread alone). The scores and moves stay the same. Precondition:
-    // threads >= 1.
-    void UseThreads(int threads);
+    // (1, the default: the calling thread alone). With `after`, the other threads join a call of
+    // Solve, MoveScores, BestMoves or BestMove only once it has run that long, so that the many
+    // quick calls stay on one processor and only the rare long ones are shared. The scores and
+    // moves stay the same. Precondition: threads >= 1.
+    void UseThreads(int threads, std::chrono::steady_clock::duration after = {});
     // The processors of the machine, the threads the programs use unless told otherwise.
     static int Processors();
 
@@ -146,5 +149,10 @@ private:
     std::function<bool()> m_stop;
     // Threads that may still be started, shared by the solver and its helpers.
     std::shared_ptr<std::atomic<int>> m_idleThreads;
+    // None are started before this time: `m_shareAfter` after the outermost public call began.
+    std::chrono::steady_clock::duration m_shareAfter{};
+    std::chrono::steady_clock::time_point m_shareFrom;
+    int m_calls = 0;  // public calls under way, nested ones included
+    struct Call;
     std::uint64_t m_nodes = 0;
 };

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -318,9 +319,9 @@ TEST(OpeningBookTest, KnowsTheOpeningAndRefusesDamagedBooks) {
 }
 
 // Positions of ten discs whose best moves take searches long enough to be cut short and taken up
-// again, alone and shared by two threads, centre first and in another order: in 5246527334 and
-// 5611617114 one move keeps the score, which BestMoves learns from the others being worse; in
-// 3745534566 five do.
+// again: alone, shared by two threads, and in another order with a second thread joining a
+// millisecond into the search. In 5246527334 and 5611617114 one move keeps the score, which
+// BestMoves learns from the others being worse; in 3745534566 five do.
 TEST(OpeningBookTest, BestMovesAgreeWithMoveScoresWhereSearchesAreCutShort) {
     std::string error;
     const std::optional<OpeningBook> book = OpeningBook::Load(FOURFALL_BOOK, error);
@@ -342,6 +343,7 @@ TEST(OpeningBookTest, BestMovesAgreeWithMoveScoresWhereSearchesAreCutShort) {
         const std::array<int, BitboardPosition::kColumns> outsideIn = {7, 1, 6, 2, 5, 3, 4};
         Solver other;
         other.UseBook(&*book);
+        other.UseThreads(2, std::chrono::milliseconds(1));
         EXPECT_EQ(other.BestMove(position, outsideIn),
                   std::make_pair(best, FirstOf(outsideIn, columns)))
             << moves;
