@@ -119,7 +119,7 @@ TEST_P(PerfectPlayTest, NeverDoesWorseThanItsPositionAndNeverBlunders) {
 }
 
 // From the empty board the first mover wins with perfect play: the perfect bot, moving first,
-// wins against the strong bot with every move of the best score, its searches shared by two
+// wins against the strong bot with every move of the best score, its long searches shared by two
 // threads. The first moves beyond the book take up to a second or two, several times that under a
 // sanitizer: the move time is generous.
 TEST(PerfectPlayFromTheStartTest, WinsAsFirstMoverWithEveryMoveTheBest) {
@@ -141,8 +141,8 @@ TEST(PerfectPlayFromTheStartTest, WinsAsFirstMoverWithEveryMoveTheBest) {
     EXPECT_EQ(tallies[0].best, tallies[0].moves);
 }
 
-// Shared by two threads against the strong bot; choosing at random among its best moves against
-// the random bot.
+// Long searches shared by two threads against the strong bot; choosing at random among its best
+// moves against the random bot.
 INSTANTIATE_TEST_SUITE_P(Opponents, PerfectPlayTest,
                          ::testing::Values(std::make_pair(std::string("--threads 2"),
                                                           std::string(FOURFALL_STRONG_BOT_PATH) +
