@@ -350,8 +350,9 @@ TEST(OpeningBookTest, BestMovesAgreeWithMoveScoresWhereSearchesAreCutShort) {
     }
 }
 
-// The next book's generation from the committed one, stopped after two seconds and resumed: no
-// position is solved twice, and each one solved scores as with a solver without a book.
+// The next book's generation from the committed one, stopped a little after it has begun to
+// solve and resumed: no position is solved twice, and each one solved scores as with a solver
+// without a book.
 TEST(BookProgramTest, GeneratesFromAShallowerBookAndResumes) {
     std::string error;
     const std::optional<OpeningBook> book = OpeningBook::Load(FOURFALL_BOOK, error);
@@ -362,26 +363,37 @@ TEST(BookProgramTest, GeneratesFromAShallowerBookAndResumes) {
     std::remove((out + ".partial").c_str());
     std::string program = FOURFALL_BOOK_PROGRAM;
     program += " --jobs 2 --from " FOURFALL_BOOK " --depth ";
+    // Before it solves anything, each run walks the positions it is to solve, which takes seconds
+    // once the book is deep, and longer in a sanitizer build: a run is given as long as that walk
+    // takes here, and two seconds more.
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<BitboardPosition> frontier = OpeningBook::Frontier(book->Depth() + 1);
+    const auto walk =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)
+            .count();
     std::map<std::uint64_t, int> scores;
     std::size_t lines = 0;
-    // Longer runs for the slower sanitizer builds, until two have solved something.
-    for (int run = 0; run < 2 || (lines < 2 && run < 6); ++run) {
-        std::string generate = "timeout -s INT " + std::to_string(2 << std::max(0, run - 1)) + " ";
+    // Longer runs where one solved nothing, until two have solved something.
+    for (int run = 0, solving = 0; solving < 2 && run < 6; ++run) {
+        std::string generate =
+            "timeout -s INT " + std::to_string((walk + 2) << std::max(0, run - solving)) + " ";
         generate += program + deeper;
         generate += " " + out + " 2>/dev/null";
         ASSERT_EQ(WEXITSTATUS(std::system(generate.c_str())), 124);
         std::ifstream partial(out + ".partial");
+        const std::size_t before = lines;
         lines = 0;
         for (std::pair<std::uint64_t, int> line; partial >> line.first >> line.second; ++lines) {
             scores.insert(line);
         }
+        solving += lines > before ? 1 : 0;
     }
     EXPECT_EQ(scores.size(), lines) << "a position solved twice";
     EXPECT_GE(lines, 2u);
     // A sample of them, so that the slower sanitizer builds need not solve hundreds.
     Solver plain;
     int checked = 0;
-    for (const BitboardPosition& position : OpeningBook::Frontier(book->Depth() + 1)) {
+    for (const BitboardPosition& position : frontier) {
         if (const auto found = scores.find(OpeningBook::CanonicalKey(position));
             found != scores.end() && checked++ < 40) {
             EXPECT_EQ(plain.Solve(position), found->second) << position.ToRows();
@@ -419,13 +431,16 @@ TEST(BookProgramTest, ShardsSolveTheirOwnRunsAndGatherTheOthers) {
     ASSERT_TRUE(book) << error;
     const std::string depth = std::to_string(book->Depth() + 1);
     const std::vector<BitboardPosition> frontier = OpeningBook::Frontier(book->Depth() + 1);
+    // As many shards as runs, or one more: each shard is a single run.
+    const std::string shards = std::to_string(frontier.size() / 64 + 1);
     const std::string out = ::testing::TempDir() + "/shard.book";
+    const std::string redirected = " " + out + " 2>" + out + ".err";
     std::remove((out + ".partial.2").c_str());
     for (const int shard : {2, 1}) {
         std::remove((out + ".partial").c_str());
-        const std::string command = FOURFALL_BOOK_PROGRAM " --from " FOURFALL_BOOK " --depth " +
-                                    depth + " --shard " + std::to_string(shard) + "/30000 " + out +
-                                    " 2>" + out + ".err";
+        std::string command = FOURFALL_BOOK_PROGRAM " --from " FOURFALL_BOOK " --depth " + depth;
+        command += " --shard " + std::to_string(shard) + "/" + shards;
+        command += redirected;
         ASSERT_EQ(WEXITSTATUS(std::system(command.c_str())), 0);
         std::set<std::uint64_t> keys;
         std::ifstream partial(out + ".partial");
@@ -445,7 +460,8 @@ TEST(BookProgramTest, ShardsSolveTheirOwnRunsAndGatherTheOthers) {
     EXPECT_EQ(first, "fourfall-book: " + std::to_string(frontier.size()) + " positions with " +
                          depth +
                          " discs, 64 solved before (read also from 1 shard file), 64 left for "
-                         "shard 1/30000");
+                         "shard 1/" +
+                         shards);
 }
 
 TEST(SolveProgramTest, AnswersGoodLinesAndNamesTheBadOnes) {
