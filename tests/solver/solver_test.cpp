@@ -251,10 +251,19 @@ TEST(OpeningBookTest, KnowsTheOpeningAndRefusesDamagedBooks) {
     EXPECT_EQ(std::vector<std::optional<int>>(scores.begin(), scores.end()),
               (std::vector<std::optional<int>>{-2, -1, 0, 1, 0, -1, -2}));
 
-    // The entries decided soonest are the quickest to solve again.
-    std::sort(frontier.begin(), frontier.end(), [&](const auto& a, const auto& b) {
-        return std::abs(*book->Score(a)) > std::abs(*book->Score(b));
-    });
+    // The entries decided soonest are the quickest to solve again. Each is scored once: a
+    // comparison that looked both up again would spend seconds on a book of millions.
+    std::vector<std::pair<int, std::size_t>> soonest;
+    for (std::size_t i = 0; i < frontier.size(); ++i) {
+        soonest.emplace_back(-std::abs(*book->Score(frontier[i])), i);
+    }
+    std::sort(soonest.begin(), soonest.end());
+    std::vector<BitboardPosition> sorted;
+    sorted.reserve(frontier.size());
+    for (const auto& [decided, i] : soonest) {
+        sorted.push_back(frontier[i]);
+    }
+    frontier = std::move(sorted);
     Solver fresh;
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(fresh.Solve(frontier[i]), book->Score(frontier[i])) << frontier[i].ToRows();
@@ -318,15 +327,15 @@ TEST(OpeningBookTest, KnowsTheOpeningAndRefusesDamagedBooks) {
     EXPECT_EQ(error, "cannot read the opening book " + dir + "/none.book");
 }
 
-// Positions of ten discs whose best moves take searches long enough to be cut short and taken up
-// again: alone, shared by two threads, and in another order with a second thread joining a
-// millisecond into the search. In 5246527334 and 5611617114 one move keeps the score, which
-// BestMoves learns from the others being worse; in 3745534566 five do.
+// Positions of eleven discs whose best moves take searches long enough to be cut short and taken
+// up again: alone, shared by two threads, and in another order with a second thread joining a
+// millisecond into the search. In 36717423674 and 33623763771 one move keeps the score, which
+// BestMoves learns from the others being worse; in 32335374633, with a full column, four do.
 TEST(OpeningBookTest, BestMovesAgreeWithMoveScoresWhereSearchesAreCutShort) {
     std::string error;
     const std::optional<OpeningBook> book = OpeningBook::Load(FOURFALL_BOOK, error);
     ASSERT_TRUE(book) << error;
-    for (const char* moves : {"5246527334", "5611617114", "3745534566"}) {
+    for (const char* moves : {"36717423674", "33623763771", "32335374633"}) {
         const BitboardPosition position = BitboardPosition::FromMoves(moves).value();
         Solver scorer;
         scorer.UseBook(&*book);
@@ -350,24 +359,38 @@ TEST(OpeningBookTest, BestMovesAgreeWithMoveScoresWhereSearchesAreCutShort) {
     }
 }
 
-// The next book's generation from the committed one, stopped a little after it has begun to
-// solve and resumed: no position is solved twice, and each one solved scores as with a solver
-// without a book.
+// A book one disc shallower than `book`, scored from it, written to `path`: the book programs'
+// tests generate `book`'s depth from it, which is quicker to walk than the depth beyond, and `book`
+// knows the score of every position they solve.
+void WriteShallowerBook(const OpeningBook& book, const std::string& path) {
+    std::vector<OpeningBook::Entry> entries;
+    for (const BitboardPosition& position : OpeningBook::Frontier(book.Depth() - 1)) {
+        entries.push_back({OpeningBook::CanonicalKey(position), book.Score(position).value()});
+    }
+    std::string error;
+    ASSERT_TRUE(OpeningBook::Save(path, book.Depth() - 1, std::move(entries), error)) << error;
+}
+
+// A book's generation from one a disc shallower, stopped a little after it has begun to solve and
+// resumed: no position is solved twice, and each one solved scores as in the committed book and,
+// for a sample, as with a solver without a book.
 TEST(BookProgramTest, GeneratesFromAShallowerBookAndResumes) {
     std::string error;
     const std::optional<OpeningBook> book = OpeningBook::Load(FOURFALL_BOOK, error);
     ASSERT_TRUE(book) << error;
-    const std::string depth = std::to_string(book->Depth());
-    const std::string deeper = std::to_string(book->Depth() + 1);
+    const std::string from = ::testing::TempDir() + "/shallower.book";
+    ASSERT_NO_FATAL_FAILURE(WriteShallowerBook(*book, from));
+    const std::string depth = std::to_string(book->Depth() - 1);
+    const std::string deeper = std::to_string(book->Depth());
     const std::string out = ::testing::TempDir() + "/deeper.book";
     std::remove((out + ".partial").c_str());
-    std::string program = FOURFALL_BOOK_PROGRAM;
-    program += " --jobs 2 --from " FOURFALL_BOOK " --depth ";
+    const std::string program =
+        std::string(FOURFALL_BOOK_PROGRAM) + " --jobs 2 --from " + from + " --depth ";
     // Before it solves anything, each run walks the positions it is to solve, which takes seconds
     // once the book is deep, and longer in a sanitizer build: a run is given as long as that walk
     // takes here, and two seconds more.
     const auto start = std::chrono::steady_clock::now();
-    const std::vector<BitboardPosition> frontier = OpeningBook::Frontier(book->Depth() + 1);
+    const std::vector<BitboardPosition> frontier = OpeningBook::Frontier(book->Depth());
     const auto walk =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)
             .count();
@@ -390,15 +413,19 @@ TEST(BookProgramTest, GeneratesFromAShallowerBookAndResumes) {
     }
     EXPECT_EQ(scores.size(), lines) << "a position solved twice";
     EXPECT_GE(lines, 2u);
-    // A sample of them, so that the slower sanitizer builds need not solve hundreds.
+    // Without a book, only a sample, so that the slower sanitizer builds need not solve hundreds.
     Solver plain;
-    int checked = 0;
+    std::size_t checked = 0;
     for (const BitboardPosition& position : frontier) {
         if (const auto found = scores.find(OpeningBook::CanonicalKey(position));
-            found != scores.end() && checked++ < 40) {
-            EXPECT_EQ(plain.Solve(position), found->second) << position.ToRows();
+            found != scores.end()) {
+            EXPECT_EQ(book->Score(position), found->second) << position.ToRows();
+            if (checked++ < 40) {
+                EXPECT_EQ(plain.Solve(position), found->second) << position.ToRows();
+            }
         }
     }
+    EXPECT_EQ(checked, scores.size()) << "a position of another depth";
 
     std::string refused = program + depth;
     refused += " " + out + " 2>" + out + ".err";
@@ -406,7 +433,7 @@ TEST(BookProgramTest, GeneratesFromAShallowerBookAndResumes) {
     std::stringstream message;
     message << std::ifstream(out + ".err").rdbuf();
     EXPECT_EQ(message.str(),
-              "fourfall-book: the book " FOURFALL_BOOK " is not shallower than " + depth + "\n");
+              "fourfall-book: the book " + from + " is not shallower than " + depth + "\n");
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // Tables of 8 GB in an address space of 1 GB: the jobs end with one line, not an abort.
@@ -423,14 +450,16 @@ TEST(BookProgramTest, GeneratesFromAShallowerBookAndResumes) {
 #endif
 }
 
-// Shards of the next book's generation: each solves its own runs of 64 consecutive positions,
-// and one given another's .partial file beside its book counts those positions as solved.
+// Shards of a book's generation: each solves its own runs of 64 consecutive positions, and one
+// given another's .partial file beside its book counts those positions as solved.
 TEST(BookProgramTest, ShardsSolveTheirOwnRunsAndGatherTheOthers) {
     std::string error;
     const std::optional<OpeningBook> book = OpeningBook::Load(FOURFALL_BOOK, error);
     ASSERT_TRUE(book) << error;
-    const std::string depth = std::to_string(book->Depth() + 1);
-    const std::vector<BitboardPosition> frontier = OpeningBook::Frontier(book->Depth() + 1);
+    const std::string from = ::testing::TempDir() + "/shard-from.book";
+    ASSERT_NO_FATAL_FAILURE(WriteShallowerBook(*book, from));
+    const std::string depth = std::to_string(book->Depth());
+    const std::vector<BitboardPosition> frontier = OpeningBook::Frontier(book->Depth());
     // As many shards as runs, or one more: each shard is a single run.
     const std::string shards = std::to_string(frontier.size() / 64 + 1);
     const std::string out = ::testing::TempDir() + "/shard.book";
@@ -438,7 +467,8 @@ TEST(BookProgramTest, ShardsSolveTheirOwnRunsAndGatherTheOthers) {
     std::remove((out + ".partial.2").c_str());
     for (const int shard : {2, 1}) {
         std::remove((out + ".partial").c_str());
-        std::string command = FOURFALL_BOOK_PROGRAM " --from " FOURFALL_BOOK " --depth " + depth;
+        std::string command = FOURFALL_BOOK_PROGRAM " --from " + from;
+        command += " --depth " + depth;
         command += " --shard " + std::to_string(shard) + "/" + shards;
         command += redirected;
         ASSERT_EQ(WEXITSTATUS(std::system(command.c_str())), 0);
