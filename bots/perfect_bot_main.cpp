@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     std::optional<std::uint64_t> seed;
     // Most moves take a few milliseconds and stay on one processor, so that in a match of many
     // games at once the bot does not slow the bots of the other games; the rare searches still
-    // going after a tenth of a second, which alone would take up to two seconds here, are shared.
+    // going after a tenth of a second, which alone would take up to a second here, are shared.
     int threads = Solver::Processors();
     std::optional<std::string> bookPath;
     for (int i = 1; i < argc; ++i) {

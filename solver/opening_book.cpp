@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <sstream>
 
 namespace {
 
@@ -92,8 +92,12 @@ std::uint64_t GetLittleEndian(const unsigned char* in, int bytes) {
 
 OpeningBook::OpeningBook(int depth, std::vector<Entry> entries)
     : m_depth(depth), m_entries(std::move(entries)) {
-    std::sort(m_entries.begin(), m_entries.end(),
-              [](const Entry& a, const Entry& b) { return a.key < b.key; });
+    // A loaded book is in order already; sorting its millions of entries again would double the
+    // time it takes to load.
+    const auto byKey = [](const Entry& a, const Entry& b) { return a.key < b.key; };
+    if (!std::is_sorted(m_entries.begin(), m_entries.end(), byKey)) {
+        std::sort(m_entries.begin(), m_entries.end(), byKey);
+    }
 }
 
 std::uint64_t OpeningBook::CanonicalKey(const BitboardPosition& position) {
@@ -107,7 +111,21 @@ std::optional<OpeningBook> OpeningBook::Load(const std::string& path, std::strin
         error = "cannot read the opening book " + path;
         return std::nullopt;
     }
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Read whole at once: every program loads the book as it starts, and a stream iterator, a
+    // character at a time, would spend tens of milliseconds on a book of 14 MB. What has no size
+    // (a pipe, a device) is copied by blocks instead; a directory reads as empty.
+    std::error_code sizeError;
+    const std::uintmax_t size = std::filesystem::file_size(path, sizeError);
+    std::string bytes;
+    if (!sizeError) {
+        bytes.resize(size);
+        in.read(bytes.data(), static_cast<std::streamsize>(size));
+        bytes.resize(static_cast<std::size_t>(in.gcount()));  // shorter if it shrank meanwhile
+    } else {
+        std::ostringstream copy;
+        copy << in.rdbuf();
+        bytes = std::move(copy).str();
+    }
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     constexpr std::size_t kHeader = sizeof kMagic + 1 + 4;
     if (bytes.size() < kHeader || std::memcmp(data, kMagic, sizeof kMagic) != 0) {

@@ -120,7 +120,7 @@ TEST_P(PerfectPlayTest, NeverDoesWorseThanItsPositionAndNeverBlunders) {
 
 // From the empty board the first mover wins with perfect play: the perfect bot, moving first,
 // wins against the strong bot with every move of the best score, its long searches shared by two
-// threads. The first moves beyond the book take up to a second or two, several times that under a
+// threads. The first moves beyond the book take up to a second, several times that under a
 // sanitizer: the move time is generous.
 TEST(PerfectPlayFromTheStartTest, WinsAsFirstMoverWithEveryMoveTheBest) {
     TempDir temp;

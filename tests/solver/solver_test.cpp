@@ -323,6 +323,9 @@ TEST(OpeningBookTest, KnowsTheOpeningAndRefusesDamagedBooks) {
         EXPECT_FALSE(OpeningBook::Load(path, error));
         EXPECT_NE(error.find(path), std::string::npos) << error;
     }
+    error.clear();
+    EXPECT_FALSE(OpeningBook::Load(dir, error));  // a directory: a message, not a huge allocation
+    EXPECT_EQ(error, dir + " is no opening book");
     EXPECT_FALSE(OpeningBook::Load(dir + "/none.book", error));
     EXPECT_EQ(error, "cannot read the opening book " + dir + "/none.book");
 }
