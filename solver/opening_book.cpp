@@ -91,14 +91,7 @@ std::uint64_t GetLittleEndian(const unsigned char* in, int bytes) {
 }  // namespace
 
 OpeningBook::OpeningBook(int depth, std::vector<Entry> entries)
-    : m_depth(depth), m_entries(std::move(entries)) {
-    // A loaded book is in order already; sorting its millions of entries again would double the
-    // time it takes to load.
-    const auto byKey = [](const Entry& a, const Entry& b) { return a.key < b.key; };
-    if (!std::is_sorted(m_entries.begin(), m_entries.end(), byKey)) {
-        std::sort(m_entries.begin(), m_entries.end(), byKey);
-    }
-}
+    : m_depth(depth), m_entries(std::move(entries)) {}
 
 std::uint64_t OpeningBook::CanonicalKey(const BitboardPosition& position) {
     const std::uint64_t key = position.Key();

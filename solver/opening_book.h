@@ -51,6 +51,7 @@ public:
     // The same number for a position and its mirror image.
     static std::uint64_t CanonicalKey(const BitboardPosition& position);
 
+    // Precondition: `entries` ascending by key, as Load checks them.
     OpeningBook(int depth, std::vector<Entry> entries);
 
     int Depth() const { return m_depth; }
